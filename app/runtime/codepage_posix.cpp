@@ -1,0 +1,89 @@
+#include <iconv.h>
+
+#include <cerrno>
+
+#include "app/runtime/codepage.h"
+
+namespace velkaro::runtime {
+
+namespace {
+
+constexpr const char* kFileCodePage = "CP936";
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
+
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(::iconv_open(to, from)) {}
+  ~Converter() {
+    if (cd_ != reinterpret_cast<iconv_t>(-1)) {
+      ::iconv_close(cd_);
+    }
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  // Converts all of `in`, calling on_invalid(in) at each byte it cannot convert,
+  // which must consume at least one byte. Returns false when iconv is unusable.
+  template <typename OnInvalid>
+  bool Convert(std::string_view in, std::string& out, OnInvalid on_invalid) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+      return false;
+    }
+    char buffer[256];
+    while (!in.empty()) {
+      char* source = const_cast<char*>(in.data());
+      std::size_t source_left = in.size();
+      char* target = buffer;
+      std::size_t target_left = sizeof buffer;
+      const std::size_t result = ::iconv(cd_, &source, &source_left, &target, &target_left);
+      const int error = errno;
+      out.append(buffer, static_cast<std::size_t>(target - buffer));
+      in.remove_prefix(in.size() - source_left);
+      if (result == static_cast<std::size_t>(-1) && error != E2BIG) {
+        if (!on_invalid(in)) {
+          return false;
+        }
+      }
+    }
+    return true;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+}  // namespace
+
+std::optional<std::string> ToFileBytes(std::string_view text) {
+  if (IsAscii(text)) {
+    return std::string(text);
+  }
+  std::string bytes;
+  Converter encoder(kFileCodePage, "UTF-8");
+  if (!encoder.Convert(text, bytes, [](std::string_view) { return false; })) {
+    return std::nullopt;
+  }
+  // Only bytes that read back as the same text can stand for it.
+  std::string back;
+  Converter decoder("UTF-8", kFileCodePage);
+  if (!decoder.Convert(bytes, back, [](std::string_view) { return false; }) || back != text) {
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+std::string FromFileBytes(std::string_view bytes) {
+  if (IsAscii(bytes)) {
+    return std::string(bytes);
+  }
+  std::string text;
+  Converter decoder("UTF-8", kFileCodePage);
+  decoder.Convert(bytes, text, [&text](std::string_view& rest) {
+    text += kReplacement;
+    rest.remove_prefix(1);
+    return true;
+  });
+  return text;
+}
+
+}  // namespace velkaro::runtime

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string_view>
+
+namespace velkaro::runtime {
+
+// A file open for reading, as bytes. Every failure throws Failure naming the file.
+class InputFile {
+ public:
+  explicit InputFile(const std::filesystem::path& path);
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // Reads the next bytes into `into`; returns how many, 0 only at the end of the file.
+  std::size_t Read(std::span<char> into);
+  // Reads from `offset` on, without moving the position of Read.
+  std::size_t ReadAt(std::uint64_t offset, std::span<char> into);
+  std::uint64_t Size();
+
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+  std::intptr_t handle_;
+};
+
+// A new file that is to replace `target` whole. It is created exclusively, under
+// a name of its own in the target's folder, so the target is untouched until
+// Commit() puts it in place in one step; unless committed, it is removed.
+class ReplacementFile {
+ public:
+  explicit ReplacementFile(const std::filesystem::path& target);
+  ~ReplacementFile();
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+  void Write(std::string_view bytes);
+  // Writes everything through to the disk and closes the file.
+  void Finish();
+  // Replaces the target with the finished file.
+  void Commit();
+
+  const std::filesystem::path& target() const { return target_; }
+
+ private:
+  void Close() noexcept;
+
+  std::filesystem::path target_;
+  std::filesystem::path temporary_;
+  std::intptr_t handle_;
+  bool open_ = false;
+  bool committed_ = false;
+};
+
+}  // namespace velkaro::runtime

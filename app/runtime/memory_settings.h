@@ -1,0 +1,34 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/runtime/settings_store.h"
+
+namespace velkaro::runtime {
+
+// A settings store held in memory, for running the program's rules without the
+// system's store. Values are addressed as "application\section\key".
+class MemorySettings : public SettingsStore {
+ public:
+  std::unique_ptr<SettingsSection> OpenSection(std::string_view application,
+                                               std::string_view section) override;
+
+  std::optional<std::string> Value(std::string_view path) const;
+
+  std::map<std::string, std::string, std::less<>> values;
+  // Order of the Save calls, as "application\section\key=value".
+  std::string log;
+
+  // Refuse opening, or the n-th Save (counting from 1), as an unwritable store would.
+  bool refuse_open = false;
+  int refuse_save = 0;
+
+ private:
+  int saves_ = 0;
+  friend class MemorySection;
+};
+
+}  // namespace velkaro::runtime

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+namespace velkaro::runtime {
+
+// One section of an application's per-user text settings, open for writing.
+class SettingsSection {
+ public:
+  virtual ~SettingsSection() = default;
+  // Stores `value` under `key`, replacing an earlier value; throws Failure.
+  virtual void Save(std::string_view key, std::string_view value) = 0;
+};
+
+// The per-user settings store, addressed by application, section and key.
+class SettingsStore {
+ public:
+  virtual ~SettingsStore() = default;
+  // Opens the section for writing, creating it when missing; throws Failure.
+  virtual std::unique_ptr<SettingsSection> OpenSection(std::string_view application,
+                                                       std::string_view section) = 0;
+};
+
+}  // namespace velkaro::runtime

@@ -1,0 +1,61 @@
+#include "endgame/rebuild.h"
+
+#include <optional>
+
+#include "app/runtime/codepage.h"
+#include "app/runtime/failure.h"
+#include "app/runtime/files.h"
+#include "endgame/level_selection.h"
+#include "endgame/line_writer.h"
+#include "endgame/lines.h"
+#include "endgame/messages.h"
+#include "settings/trainer_progress.h"
+
+namespace velkaro::endgame {
+
+namespace {
+
+// Streams the lines of `level` from the position list into the new set; returns their count.
+int CopyLinesOfLevel(const EndgamePaths& paths, std::string_view level,
+                     runtime::InputFile& position_list, runtime::ReplacementFile& new_set) {
+  LineWriter writer(new_set);
+  LineBlocks blocks(position_list);
+  int count = 0;
+  for (std::string_view run = blocks.Next(); !run.empty(); run = blocks.Next()) {
+    SelectLinesOfLevel(run, level, [&](std::string_view line) {
+      if (count == kMaxStages) {
+        throw runtime::Failure(TooManyStagesMessage(kMaxStages, paths.endgame_set));
+      }
+      writer.WriteLine(line);
+      ++count;
+    });
+  }
+  writer.Flush();
+  return count;
+}
+
+}  // namespace
+
+std::string RebuildEndgameSet(const EndgamePaths& paths, std::string_view level_text,
+                              int cleared_state, runtime::SettingsStore& settings) {
+  // A text that no bytes of the files can spell matches no line.
+  const std::optional<std::string> level = runtime::ToFileBytes(level_text);
+  const bool can_match = level.has_value() && CanBeLevelField(*level);
+
+  runtime::InputFile position_list(paths.position_list);
+  runtime::ReplacementFile new_set(paths.endgame_set);
+  const int count = can_match ? CopyLinesOfLevel(paths, *level, position_list, new_set) : 0;
+  new_set.Finish();
+
+  const auto progress = settings::OpenTrainerSettings(settings);
+  new_set.Commit();
+  try {
+    settings::ResetTrainerProgress(*progress, count, cleared_state == kTicked);
+  } catch (const runtime::Failure& failure) {
+    throw runtime::Failure(ProgressNotSavedMessage(paths.endgame_set, failure.what()));
+  }
+
+  return count > 0 ? StagesMessage(count) : std::string(kLevelOutOfRange);
+}
+
+}  // namespace velkaro::endgame

@@ -1,0 +1,86 @@
+#include "endgame/lines.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/runtime/files.h"
+#include "tests/scratch_folder.h"
+
+namespace velkaro::endgame {
+namespace {
+
+using testing::ScratchFolder;
+using testing::WriteBytes;
+using Lines = std::vector<std::string>;
+
+// Reads a file's bytes back as lines, through blocks of every size given.
+class LineReading : public ::testing::TestWithParam<std::size_t> {
+ protected:
+  Lines Read(std::string_view bytes) {
+    const auto file = folder_.path() / "list.txt";
+    WriteBytes(file, bytes);
+    runtime::InputFile input(file);
+    LineBlocks blocks(input, GetParam());
+    Lines lines;
+    for (std::string_view run = blocks.Next(); !run.empty(); run = blocks.Next()) {
+      ForEachLine(run, [&](std::string_view line) { lines.emplace_back(line); });
+    }
+    return lines;
+  }
+
+  ScratchFolder folder_;
+};
+
+TEST_P(LineReading, EveryTerminatorEndsALineAndNoneIsKept) {
+  EXPECT_EQ(Read("a\tb\r\n"), Lines{"a\tb"});
+  EXPECT_EQ(Read("a\nb\rc\r\nd"), (Lines{"a", "b", "c", "d"}));
+  EXPECT_EQ(Read("a\n\rb"), (Lines{"a", "", "b"}));  // LF then a lone CR: an empty line between
+  EXPECT_EQ(Read("\r\n"), Lines{""});
+  EXPECT_EQ(Read("\r\r\n\n"), (Lines{"", "", ""}));
+}
+
+TEST_P(LineReading, TheLastLineNeedsNoTerminatorAndATerminatorAddsNoLine) {
+  EXPECT_EQ(Read("a\tb\tc"), Lines{"a\tb\tc"});
+  EXPECT_EQ(Read("x\ty\r\nz\tw"), (Lines{"x\ty", "z\tw"}));
+  EXPECT_EQ(Read("x\ty\r\n"), Lines{"x\ty"});
+  EXPECT_EQ(Read("x\ty\r\n\r\n"), (Lines{"x\ty", ""}));
+  EXPECT_EQ(Read(""), Lines{});
+}
+
+TEST_P(LineReading, CarriesEveryOtherByteUnchanged) {
+  std::string line;
+  for (int c = 0; c < 256; ++c) {
+    if (c != '\r' && c != '\n') {
+      line += static_cast<char>(c);
+    }
+  }
+  EXPECT_EQ(Read(line + "\r\n" + line), (Lines{line, line}));
+}
+
+TEST_P(LineReading, ALineLongerThanABlockComesWhole) {
+  const std::string longest(3 * 1024 + 7, 'q');
+  EXPECT_EQ(Read("a\r\n" + longest + "\r\nb"), (Lines{"a", longest, "b"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(BlockSizes, LineReading,
+                         ::testing::Values(1, 2, 3, 5, 64, LineBlocks::kBlockSize));
+
+TEST(LevelField, IsField1OfTheTabSplit) {
+  EXPECT_EQ(LevelField("p\tq"), "q");
+  EXPECT_EQ(LevelField("p\tq\tr\ts"), "q");
+  EXPECT_EQ(LevelField("p\t\tr"), "");
+  EXPECT_EQ(LevelField("p\t"), "");
+  EXPECT_EQ(LevelField("\t12"), "12");
+  EXPECT_EQ(LevelField("p\t 12"), " 12");  // spaces belong to the field
+  EXPECT_EQ(LevelField("p\t12 \tr"), "12 ");
+}
+
+TEST(LevelField, IsMissingWithoutATab) {
+  EXPECT_FALSE(LevelField("8/8/8/8/8/8/8/8 w - - 0 1").has_value());
+  EXPECT_FALSE(LevelField("").has_value());
+}
+
+}  // namespace
+}  // namespace velkaro::endgame
