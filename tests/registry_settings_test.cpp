@@ -4,28 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <string>
-
 #include "settings/trainer_progress.h"
+#include "tests/registry_values.h"
 
 namespace velkaro::runtime {
 namespace {
 
 constexpr wchar_t kTestKey[] = L"Software\\VB and VBA Program Settings\\velkaro-test";
 constexpr wchar_t kTestSection[] = L"Software\\VB and VBA Program Settings\\velkaro-test\\gui";
-
-std::optional<std::wstring> ReadString(const wchar_t* key, const wchar_t* name) {
-  wchar_t value[256] = {};
-  DWORD size = sizeof value;
-  DWORD type = 0;
-  if (::RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_ANY, &type, value, &size) !=
-          ERROR_SUCCESS ||
-      type != REG_SZ) {
-    return std::nullopt;
-  }
-  return std::wstring(value);
-}
 
 class Registry : public ::testing::Test {
  protected:
@@ -36,7 +22,7 @@ class Registry : public ::testing::Test {
 TEST_F(Registry, CreatesTheKeyAndStoresTextValues) {
   RegistrySettings store;
   store.OpenSection("velkaro-test", "gui")->Save("last", "32767");
-  EXPECT_EQ(ReadString(kTestSection, L"last"), L"32767");
+  EXPECT_EQ(testing::ReadRegistryText(kTestSection, L"last"), L"32767");
 }
 
 TEST_F(Registry, ReplacesEarlierValuesAndLeavesOthersAlone) {
@@ -45,18 +31,18 @@ TEST_F(Registry, ReplacesEarlierValuesAndLeavesOthersAlone) {
   section->Save("last", "1234567");
   section->Save("other", "kept");
   section->Save("last", "7");
-  EXPECT_EQ(ReadString(kTestSection, L"last"), L"7");
-  EXPECT_EQ(ReadString(kTestSection, L"other"), L"kept");
+  EXPECT_EQ(testing::ReadRegistryText(kTestSection, L"last"), L"7");
+  EXPECT_EQ(testing::ReadRegistryText(kTestSection, L"other"), L"kept");
 }
 
 TEST_F(Registry, HoldsTheTrainersProgressWhereTheTrainerReadsIt) {
   const wchar_t* key = L"Software\\VB and VBA Program Settings\\kestrow\\gui";
   RegistrySettings store;
   settings::ResetTrainerProgress(*settings::OpenTrainerSettings(store), 14, true);
-  EXPECT_EQ(ReadString(key, L"curr"), L"0");
-  EXPECT_EQ(ReadString(key, L"last"), L"14");
+  EXPECT_EQ(testing::ReadRegistryText(key, L"curr"), L"0");
+  EXPECT_EQ(testing::ReadRegistryText(key, L"last"), L"14");
   settings::ResetTrainerProgress(*settings::OpenTrainerSettings(store), 14, false);
-  EXPECT_EQ(ReadString(key, L"last"), L"0");
+  EXPECT_EQ(testing::ReadRegistryText(key, L"last"), L"0");
 }
 
 }  // namespace

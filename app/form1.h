@@ -1,0 +1,48 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "endgame/endgame_paths.h"
+
+namespace velkaro::app {
+
+// The main window: a level box, a cleared box and the set-change button. It
+// acts once: a click rebuilds the endgame set, shows the message and ends the
+// program.
+class Form1 {
+ public:
+  Form1(HINSTANCE instance, endgame::EndgamePaths paths);
+  ~Form1();
+  Form1(const Form1&) = delete;
+  Form1& operator=(const Form1&) = delete;
+
+  // Creates the window and its controls, hidden, and runs Form_Load; throws
+  // runtime::Failure when the current level cannot be read.
+  void Load();
+  void Show(int show_command);
+  // Handles keys the way the window wants them before they are dispatched.
+  bool PreTranslate(MSG& message);
+  // The program's exit code once the window is gone.
+  int exit_code() const { return exit_code_; }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM w, LPARAM l);
+  LRESULT Handle(UINT message, WPARAM w, LPARAM l);
+
+  void CreateControls();
+  void Layout(UINT dpi);
+  void Form_Load();
+  void Command1_Click();
+  void End(int exit_code);
+  HWND Control(int id) const { return ::GetDlgItem(window_, id); }
+
+  HINSTANCE instance_;
+  endgame::EndgamePaths paths_;
+  HWND window_ = nullptr;
+  HFONT font_ = nullptr;
+  int exit_code_ = 0;
+};
+
+}  // namespace velkaro::app

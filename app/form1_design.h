@@ -1,0 +1,38 @@
+#pragma once
+
+#include <array>
+
+namespace velkaro::app {
+
+// The window's design: client area and controls in twips, controls in tab order.
+
+inline constexpr wchar_t kFormCaption[] = L"训练Velkaro";
+inline constexpr int kFormWidth = 3660;
+inline constexpr int kFormHeight = 2220;
+
+enum class ControlKind { kLabel, kTextBox, kPushButton, kCheckBox };
+
+struct ControlDesign {
+  int id;
+  ControlKind kind;
+  const wchar_t* text;
+  int left, top, width, height;
+};
+
+// Control IDs stay clear of IDOK and IDCANCEL, which Enter and Esc send.
+inline constexpr int kLabel1 = 101;
+inline constexpr int kText1 = 102;
+inline constexpr int kCommand1 = 103;
+inline constexpr int kCheck1 = 104;
+inline constexpr int kLabel2 = 105;
+
+inline constexpr std::array<ControlDesign, 5> kControls{{
+    {kLabel1, ControlKind::kLabel, L"训练级别(1-179)", 200, 500, 1400, 300},
+    {kText1, ControlKind::kTextBox, L"100", 1650, 420, 1500, 300},
+    {kCommand1, ControlKind::kPushButton, L"更换题库", 1000, 1400, 1500, 500},
+    // Too narrow for its own caption: Label2 beside it is the caption the user sees.
+    {kCheck1, ControlKind::kCheckBox, L"Check1", 1300, 960, 135, 180},
+    {kLabel2, ControlKind::kLabel, L"通关", 1650, 960, 975, 300},
+}};
+
+}  // namespace velkaro::app

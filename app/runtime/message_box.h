@@ -1,0 +1,18 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string_view>
+
+namespace velkaro::runtime {
+
+// The program's title, the caption of every message box.
+inline constexpr wchar_t kProgramTitle[] = L"Velkaro";
+
+// A modal message box with one OK button and no icon, owned by `owner`.
+void ShowMessage(HWND owner, std::string_view text);
+
+// The same with the error icon, for a failure.
+void ShowFailure(HWND owner, std::string_view text);
+
+}  // namespace velkaro::runtime

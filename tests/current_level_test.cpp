@@ -1,0 +1,72 @@
+#include "endgame/current_level.h"
+
+#include <gtest/gtest.h>
+
+#include "app/runtime/failure.h"
+#include "tests/scratch_folder.h"
+
+namespace velkaro::endgame {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ScratchFolder;
+using testing::WriteBytes;
+
+class CurrentLevel : public ::testing::Test {
+ protected:
+  CurrentLevel() : paths_(EndgamePathsIn(folder_.path())) {
+    fs::create_directory(paths_.endgame_folder);
+  }
+
+  std::optional<std::string> LevelOf(std::string_view set) {
+    WriteBytes(paths_.endgame_set, set);
+    return ReadCurrentLevel(paths_);
+  }
+
+  ScratchFolder folder_;
+  EndgamePaths paths_;
+};
+
+TEST_F(CurrentLevel, IsTheLevelOfTheLastLine) {
+  EXPECT_EQ(LevelOf("a\t5\r\nb\t5\r\nc\t5\r\n"), "5");
+  EXPECT_EQ(LevelOf("a\t5\r\nb\t9\r\n"), "9");
+  EXPECT_EQ(LevelOf("a\t5\r\nb\t9\tbm Kd2"), "9");
+  EXPECT_EQ(LevelOf("a\t5\nb\t9\rc\t\t7"), "");
+  EXPECT_EQ(LevelOf("a\t 12\r\n"), " 12");
+  EXPECT_EQ(LevelOf("\t\xb8\xdf\r\n"), "高");
+}
+
+TEST_F(CurrentLevel, PassesOverLinesWithoutALevel) {
+  EXPECT_EQ(LevelOf("a\t5\r\nb\t9\r\n\r\n"), "9");
+  EXPECT_EQ(LevelOf("a\t5\r\nno level\r\n"), "5");
+}
+
+TEST_F(CurrentLevel, IsNothingForASetWithoutLevels) {
+  EXPECT_EQ(LevelOf(""), std::nullopt);
+  EXPECT_EQ(LevelOf("\r\n\r\n"), std::nullopt);
+  fs::remove(paths_.endgame_set);
+  EXPECT_EQ(ReadCurrentLevel(paths_), std::nullopt);
+}
+
+TEST_F(CurrentLevel, ReadsLinesLongerThanItsChunks) {
+  const std::string fen(200000, 'p');
+  const std::string level(70000, '7');
+  EXPECT_EQ(LevelOf("a\t1\r\n" + fen + "\t" + level + "\t" + fen + "\r\n" + fen), level);
+}
+
+TEST_F(CurrentLevel, AMissingEndgameFolderIsNamedWithTheWorkingFolder) {
+  fs::remove_all(paths_.endgame_folder);
+  try {
+    ReadCurrentLevel(paths_);
+    FAIL() << "no failure";
+  } catch (const runtime::Failure& failure) {
+    EXPECT_EQ(std::string(failure.what()),
+              "找不到残局题库的文件夹" + runtime::Quoted(paths_.endgame_folder) +
+                  "。本程序在当前工作文件夹" + runtime::Quoted(folder_.path()) +
+                  "中寻找它，但不会自行建立。");
+  }
+  EXPECT_FALSE(fs::exists(paths_.endgame_folder));
+}
+
+}  // namespace
+}  // namespace velkaro::endgame

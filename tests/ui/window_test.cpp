@@ -1,0 +1,283 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "tests/registry_values.h"
+#include "tests/scratch_folder.h"
+#include "tests/ui/ui_driver.h"
+
+namespace velkaro::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr wchar_t kFormClass[] = L"VelkaroForm1";
+constexpr wchar_t kMessageBoxClass[] = L"#32770";
+constexpr wchar_t kSettingsKey[] = L"Software\\VB and VBA Program Settings\\kestrow\\gui";
+
+constexpr std::string_view kOldSet = "4k3/8/8/8/8/8/4P3/4K3 w - - 0 1\t7\r\n";
+constexpr std::string_view kList =
+    "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1\t12\tbm Rd8#\r\n"
+    "8/8/8/4k3/8/8/4P3/4K3 w - - 0 1\t7\r\n"
+    "8/5k2/8/8/8/8/5K2/7R w - - 0 1\t12\r\n"
+    "8/8/8/8/8/2k5/2p5/2K5 b - - 0 1\t012\r\n"
+    "7k/8/6K1/8/8/8/8/6Q1 w - - 0 1\t12\r\n";
+constexpr std::string_view kLevel12 =
+    "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1\t12\tbm Rd8#\r\n"
+    "8/5k2/8/8/8/8/5K2/7R w - - 0 1\t12\r\n"
+    "7k/8/6K1/8/8/8/8/6Q1 w - - 0 1\t12\r\n";
+
+// The controls, in tab order.
+enum Control { kLabel1, kText1, kCommand1, kCheck1, kLabel2 };
+
+class Program : public ::testing::Test {
+ protected:
+  explicit Program(std::string_view folder_name = "velkaro-ui")
+      : folder_(folder_name),
+        endgames_(folder_.path() / "ENDGAMES"),
+        set_(endgames_ / "VIRLA.EPD") {
+    fs::create_directory(endgames_);
+    WriteBytes(set_, kOldSet);
+    WriteBytes(folder_.path() / "chessfen.txt", kList);
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
+    WriteRegistryText(kSettingsKey, L"curr", L"4");
+    WriteRegistryText(kSettingsKey, L"last", L"9");
+  }
+
+  // Starts the program and waits for its window.
+  HWND Start() {
+    program_ = std::make_unique<RunningProgram>(ProgramPath(), folder_.path());
+    const HWND form = program_->WaitForWindow(kFormClass);
+    if (form == nullptr) {
+      ADD_FAILURE() << "the window did not appear";
+      return nullptr;
+    }
+    Activate(form);
+    controls_ = ChildrenOf(form);
+    if (controls_.size() != 5) {
+      ADD_FAILURE() << "the window has " << controls_.size() << " controls";
+      controls_.resize(5);
+    }
+    return form;
+  }
+
+  HWND operator[](Control control) const { return controls_[control]; }
+
+  // Waits for a message box, reads it and dismisses it with Enter.
+  MessageBoxContent AnswerMessageBox() {
+    const HWND box = program_->WaitForWindow(kMessageBoxClass);
+    if (box == nullptr) {
+      ADD_FAILURE() << "no message box";
+      return {};
+    }
+    MessageBoxContent content = ReadMessageBox(box);
+    Activate(box);
+    PressKey(VK_RETURN);
+    return content;
+  }
+
+  void ExpectNothingChanged() {
+    EXPECT_EQ(ReadBytes(set_), kOldSet);
+    EXPECT_EQ(EntriesOf(endgames_), std::vector<std::string>{"VIRLA.EPD"});
+    EXPECT_EQ(ReadRegistryText(kSettingsKey, L"curr"), L"4");
+    EXPECT_EQ(ReadRegistryText(kSettingsKey, L"last"), L"9");
+  }
+
+  std::wstring PathText(const fs::path& path) const { return L"“" + path.wstring() + L"”"; }
+
+  ScratchFolder folder_;
+  fs::path endgames_;
+  fs::path set_;
+  std::unique_ptr<RunningProgram> program_;
+  std::vector<HWND> controls_;
+};
+
+int Pixels(int twips) {
+  const HDC screen = ::GetDC(nullptr);
+  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+  ::ReleaseDC(nullptr, screen);
+  return ::MulDiv(twips, dpi, 1440);
+}
+
+void ExpectRect(HWND form, HWND control, int left, int top, int width, int height) {
+  const RECT rect = RectIn(form, control);
+  EXPECT_EQ(rect.left, Pixels(left)) << TextOf(control).size();
+  EXPECT_EQ(rect.top, Pixels(top));
+  EXPECT_EQ(rect.right - rect.left, Pixels(width));
+  EXPECT_EQ(rect.bottom - rect.top, Pixels(height));
+}
+
+TEST_F(Program, ShowsTheDesignedWindowWithTheCurrentLevel) {
+  const HWND form = Start();
+  ASSERT_NE(form, nullptr);
+  EXPECT_EQ(TextOf(form), L"训练Velkaro");
+  const RECT client = ClientRect(form);
+  EXPECT_EQ(client.right, Pixels(3660));
+  EXPECT_EQ(client.bottom, Pixels(2220));
+
+  EXPECT_EQ(ClassOf((*this)[kLabel1]), L"Static");
+  EXPECT_EQ(TextOf((*this)[kLabel1]), L"训练级别(1-179)");
+  ExpectRect(form, (*this)[kLabel1], 200, 500, 1400, 300);
+  EXPECT_EQ(ClassOf((*this)[kText1]), L"Edit");
+  EXPECT_EQ(TextOf((*this)[kText1]), L"7");
+  ExpectRect(form, (*this)[kText1], 1650, 420, 1500, 300);
+  EXPECT_EQ(ClassOf((*this)[kCommand1]), L"Button");
+  EXPECT_EQ(TextOf((*this)[kCommand1]), L"更换题库");
+  ExpectRect(form, (*this)[kCommand1], 1000, 1400, 1500, 500);
+  EXPECT_EQ(ClassOf((*this)[kCheck1]), L"Button");
+  EXPECT_EQ(TextOf((*this)[kCheck1]), L"Check1");
+  EXPECT_EQ(::SendMessageW((*this)[kCheck1], BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  const RECT check = RectIn(form, (*this)[kCheck1]);
+  EXPECT_EQ(check.left, Pixels(1300));
+  EXPECT_EQ(check.top, Pixels(960));
+  EXPECT_GE(check.right - check.left, Pixels(135));  // at least the box itself
+  EXPECT_LT(check.right, RectIn(form, (*this)[kLabel2]).left);
+  EXPECT_EQ(ClassOf((*this)[kLabel2]), L"Static");
+  EXPECT_EQ(TextOf((*this)[kLabel2]), L"通关");
+  ExpectRect(form, (*this)[kLabel2], 1650, 960, 975, 300);
+
+  EXPECT_EQ(FocusOf(form), (*this)[kText1]);
+  ::PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(program_->WaitForExit(), 0u);
+  ExpectNothingChanged();
+}
+
+TEST_F(Program, RebuildsTheSetForTheTypedLevelAndEnds) {
+  ASSERT_NE(Start(), nullptr);
+  Type(L"12");  // replaces the selected current level
+  Click((*this)[kCheck1]);
+  EXPECT_EQ(::SendMessageW((*this)[kCheck1], BM_GETCHECK, 0, 0), BST_CHECKED);
+  Click((*this)[kCommand1]);
+  const MessageBoxContent box = AnswerMessageBox();
+  EXPECT_EQ(box.caption, L"Velkaro");
+  EXPECT_EQ(box.text, L"调整完毕共 3 关");
+  EXPECT_FALSE(box.has_icon);
+  EXPECT_EQ(box.buttons.size(), 1u);
+  EXPECT_EQ(program_->WaitForExit(), 0u);
+  EXPECT_EQ(ReadBytes(set_), kLevel12);
+  EXPECT_EQ(EntriesOf(endgames_), std::vector<std::string>{"VIRLA.EPD"});
+  EXPECT_EQ(ReadRegistryText(kSettingsKey, L"curr"), L"0");
+  EXPECT_EQ(ReadRegistryText(kSettingsKey, L"last"), L"3");
+}
+
+TEST_F(Program, AnUnknownLevelEmptiesTheSetAndSaysSo) {
+  ASSERT_NE(Start(), nullptr);
+  Type(L"180");
+  Click((*this)[kCommand1]);
+  const MessageBoxContent box = AnswerMessageBox();
+  EXPECT_EQ(box.text, L"级别不在范围（1-179）内");
+  EXPECT_FALSE(box.has_icon);
+  EXPECT_EQ(program_->WaitForExit(), 0u);
+  EXPECT_EQ(ReadBytes(set_), "");
+  EXPECT_EQ(ReadRegistryText(kSettingsKey, L"curr"), L"0");
+  EXPECT_EQ(ReadRegistryText(kSettingsKey, L"last"), L"0");
+}
+
+TEST_F(Program, ShowsTheLevelOfTheLastLineOr100) {
+  const struct {
+    std::string_view set;
+    const wchar_t* level;
+  } cases[] = {
+      {"a\t5\r\nb\t 12\r\n\r\n", L" 12"},
+      {"", L"100"},
+  };
+  for (const auto& each : cases) {
+    WriteBytes(set_, each.set);
+    const HWND form = Start();
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(TextOf((*this)[kText1]), each.level);
+    ::PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(program_->WaitForExit(), 0u);
+  }
+  fs::remove(set_);
+  const HWND form = Start();
+  ASSERT_NE(form, nullptr);
+  EXPECT_EQ(TextOf((*this)[kText1]), L"100");
+  ::PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(program_->WaitForExit(), 0u);
+  EXPECT_FALSE(fs::exists(set_));
+}
+
+TEST_F(Program, EnterEscAndTheCaptionStartNothing) {
+  const HWND form = Start();
+  ASSERT_NE(form, nullptr);
+  PressKey(VK_RETURN);
+  PressKey(VK_ESCAPE);
+  Click((*this)[kLabel2]);
+  EXPECT_EQ(::SendMessageW((*this)[kCheck1], BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_FALSE(program_->ShowsWindow(kMessageBoxClass, 1.5));
+  EXPECT_EQ(program_->WaitForExit(0), std::nullopt);
+  ::PostMessageW(form, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(program_->WaitForExit(), 0u);
+  ExpectNothingChanged();
+}
+
+TEST_F(Program, TabGoesThroughTheControlsAndEnterPressesTheButton) {
+  const HWND form = Start();
+  ASSERT_NE(form, nullptr);
+  PressKey(VK_TAB);
+  EXPECT_EQ(FocusOf(form), (*this)[kCommand1]);
+  PressKey(VK_TAB);
+  EXPECT_EQ(FocusOf(form), (*this)[kCheck1]);
+  PressKey(VK_SPACE);
+  EXPECT_EQ(::SendMessageW((*this)[kCheck1], BM_GETCHECK, 0, 0), BST_CHECKED);
+  PressKey(VK_TAB);
+  EXPECT_EQ(FocusOf(form), (*this)[kText1]);
+  PressKey(VK_TAB);
+  PressKey(VK_RETURN);
+  EXPECT_EQ(AnswerMessageBox().text, L"调整完毕共 1 关");  // level 7, as shown at start
+  EXPECT_EQ(program_->WaitForExit(), 0u);
+  EXPECT_EQ(ReadRegistryText(kSettingsKey, L"last"), L"1");
+}
+
+TEST_F(Program, AMissingEndgameFolderIsReportedBeforeAnyWindow) {
+  fs::remove_all(endgames_);
+  program_ = std::make_unique<RunningProgram>(ProgramPath(), folder_.path());
+  const HWND box = program_->WaitForWindow(kMessageBoxClass);
+  ASSERT_NE(box, nullptr);
+  EXPECT_FALSE(program_->ShowsWindow(kFormClass, 0));
+  const MessageBoxContent content = AnswerMessageBox();
+  EXPECT_EQ(content.caption, L"Velkaro");
+  EXPECT_TRUE(content.has_icon);
+  EXPECT_EQ(content.text, L"找不到残局题库的文件夹" + PathText(endgames_) +
+                              L"。本程序在当前工作文件夹" + PathText(folder_.path()) +
+                              L"中寻找它，但不会自行建立。");
+  EXPECT_EQ(program_->WaitForExit(), 1u);
+  EXPECT_FALSE(fs::exists(endgames_));
+}
+
+TEST_F(Program, AMissingPositionListIsReportedAndChangesNothing) {
+  fs::remove(folder_.path() / "chessfen.txt");
+  ASSERT_NE(Start(), nullptr);
+  Click((*this)[kCommand1]);
+  const MessageBoxContent box = AnswerMessageBox();
+  EXPECT_EQ(box.caption, L"Velkaro");
+  EXPECT_TRUE(box.has_icon);
+  EXPECT_EQ(box.text.rfind(L"无法打开文件" + PathText(folder_.path() / "chessfen.txt") + L"：", 0),
+            0u)
+      << box.text.size();
+  EXPECT_EQ(program_->WaitForExit(), 1u);
+  ExpectNothingChanged();
+}
+
+class ProgramInAChineseFolder : public Program {
+ protected:
+  ProgramInAChineseFolder() : Program("残局训练") {}
+};
+
+TEST_F(ProgramInAChineseFolder, RebuildsTheSet) {
+  ASSERT_NE(Start(), nullptr);
+  Type(L"12");
+  Click((*this)[kCommand1]);
+  EXPECT_EQ(AnswerMessageBox().text, L"调整完毕共 3 关");
+  EXPECT_EQ(program_->WaitForExit(), 0u);
+  EXPECT_EQ(ReadBytes(set_), kLevel12);
+  EXPECT_EQ(ReadRegistryText(kSettingsKey, L"last"), L"0");
+}
+
+}  // namespace
+}  // namespace velkaro::testing
