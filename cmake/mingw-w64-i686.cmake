@@ -12,6 +12,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
+# Every x86 processor Windows 8 and later run on has SSE2, which the line search uses.
+set(CMAKE_CXX_FLAGS_INIT "-msse2")
+
 # Only Windows' own DLLs at run time: the C++ runtime and winpthread go inside the executable.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 

@@ -5,6 +5,7 @@
 #include "app/runtime/codepage.h"
 #include "app/runtime/failure.h"
 #include "app/runtime/files.h"
+#include "endgame/level_search.h"
 #include "endgame/level_selection.h"
 #include "endgame/line_writer.h"
 #include "endgame/lines.h"
@@ -18,11 +19,12 @@ namespace {
 // Streams the lines of `level` from the position list into the new set; returns their count.
 int CopyLinesOfLevel(const EndgamePaths& paths, std::string_view level,
                      runtime::InputFile& position_list, runtime::ReplacementFile& new_set) {
+  const LevelSearch search(level);
   LineWriter writer(new_set);
   LineBlocks blocks(position_list);
   int count = 0;
   for (std::string_view run = blocks.Next(); !run.empty(); run = blocks.Next()) {
-    SelectLinesOfLevel(run, level, [&](std::string_view line) {
+    search.ForEachLine(run, [&](std::string_view line) {
       if (count == kMaxStages) {
         throw runtime::Failure(TooManyStagesMessage(kMaxStages, paths.endgame_set));
       }
