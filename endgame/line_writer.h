@@ -13,7 +13,7 @@ namespace velkaro::endgame {
 // Writes lines to a file, each followed by CR LF, through a large buffer.
 class LineWriter {
  public:
-  static constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+  static constexpr std::size_t kBufferSize = std::size_t{1} << 18;
 
   explicit LineWriter(runtime::ReplacementFile& file, std::size_t buffer_size = kBufferSize);
 

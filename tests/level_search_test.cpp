@@ -27,13 +27,13 @@ Lines Simple(std::string_view run, std::string_view level) {
 
 TEST(LevelSearch, FindsTheLevelOnlyAsAWholeField1) {
   const std::string run =
-      "p\t12\r\n"       // yes
-      "p\t123\r\n"      // a longer field
-      "p\t012\r\n"      // a longer field
-      "p\t1\t12\r\n"    // 12 in field 2
-      "12\tq\r\n"       // 12 in field 0
-      "p\t12\tq\n"      // yes, LF
-      "p\t12\rp\t12";   // yes, lone CR; yes, no terminator at the end
+      "p\t12\r\n"      // yes
+      "p\t123\r\n"     // a longer field
+      "p\t012\r\n"     // a longer field
+      "p\t1\t12\r\n"   // 12 in field 2
+      "12\tq\r\n"      // 12 in field 0
+      "p\t12\tq\n"     // yes, LF
+      "p\t12\rp\t12";  // yes, lone CR; yes, no terminator at the end
   const Lines expected{"p\t12", "p\t12\tq", "p\t12", "p\t12"};
   EXPECT_EQ(Fast(run, "12"), expected);
   EXPECT_EQ(Simple(run, "12"), expected);

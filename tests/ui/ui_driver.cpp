@@ -74,16 +74,18 @@ RunningProgram::~RunningProgram() {
   ::CloseHandle(process_.hProcess);
 }
 
-HWND RunningProgram::WaitForWindow(const wchar_t* window_class, double seconds) {
+HWND RunningProgram::WaitForWindow(const wchar_t* window_class, double seconds, bool settle) {
   const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
   do {
     Search search{process_.dwProcessId, window_class, nullptr};
     ::EnumWindows(&Visit, reinterpret_cast<LPARAM>(&search));
     if (search.found != nullptr) {
-      Settle();
+      if (settle) {
+        Settle();
+      }
       return search.found;
     }
-    if (::WaitForSingleObject(process_.hProcess, 50) == WAIT_OBJECT_0) {
+    if (::WaitForSingleObject(process_.hProcess, 5) == WAIT_OBJECT_0) {
       break;
     }
   } while (Clock::now() < deadline);

@@ -25,8 +25,9 @@ class RunningProgram {
   RunningProgram& operator=(const RunningProgram&) = delete;
 
   // The first visible top-level window of the program with this class
-  // ("#32770" for a message box), waiting up to `seconds` for it.
-  HWND WaitForWindow(const wchar_t* window_class, double seconds = 20);
+  // ("#32770" for a message box), waiting up to `seconds` for it, and then,
+  // when `settle`, a moment more for it to be ready for input.
+  HWND WaitForWindow(const wchar_t* window_class, double seconds = 20, bool settle = true);
   // Whether such a window appears within `seconds`.
   bool ShowsWindow(const wchar_t* window_class, double seconds);
   // The exit code, waiting up to `seconds`; nothing if it still runs.
