@@ -5,6 +5,7 @@
 #include "app/runtime/codepage.h"
 #include "app/runtime/failure.h"
 #include "app/runtime/files.h"
+#include "app/runtime/folder_lock.h"
 #include "endgame/level_search.h"
 #include "endgame/level_selection.h"
 #include "endgame/line_writer.h"
@@ -50,6 +51,9 @@ std::string RebuildEndgameSet(const EndgamePaths& paths, std::string_view level_
   new_set.Finish();
 
   const auto progress = settings::OpenTrainerSettings(settings);
+  // Rebuilds of the same set, from copies of the program started together,
+  // each put their set and their progress in place whole, one after the other.
+  const runtime::FolderLock one_at_a_time(paths.endgame_folder);
   new_set.Commit();
   try {
     settings::ResetTrainerProgress(*progress, count, cleared_state == kTicked);

@@ -7,6 +7,7 @@
 #include "app/runtime/failure.h"
 #include "app/runtime/memory_settings.h"
 #include "endgame/messages.h"
+#include "tests/rebuild_fixture.h"
 #include "tests/scratch_folder.h"
 
 #if !defined(_WIN32)
@@ -26,49 +27,7 @@ using testing::ScratchFolder;
 using testing::WriteBytes;
 using Entries = std::vector<std::string>;
 
-constexpr std::string_view kOldSet = "8/8/8/8/8/8/8/K1k5 w - - 0 1\t5\r\n";
-constexpr std::string_view kCurr = "kestrow\\gui\\curr";
-constexpr std::string_view kLast = "kestrow\\gui\\last";
-
-class Rebuild : public ::testing::Test {
- protected:
-  Rebuild() : paths_(EndgamePathsIn(folder_.path())) {
-    fs::create_directory(paths_.endgame_folder);
-    WriteBytes(paths_.endgame_set, kOldSet);
-    settings_.values[std::string(kCurr)] = "4";
-    settings_.values[std::string(kLast)] = "9";
-    settings_.values["kestrow\\gui\\other"] = "kept";
-  }
-
-  std::string Run(std::string_view level, int cleared = kTicked) {
-    return RebuildEndgameSet(paths_, level, cleared, settings_);
-  }
-
-  // Runs a rebuild that must fail; returns its message.
-  std::string Fail(std::string_view level, int cleared = kTicked) {
-    try {
-      Run(level, cleared);
-    } catch (const runtime::Failure& failure) {
-      return failure.what();
-    }
-    ADD_FAILURE() << "the rebuild did not fail";
-    return {};
-  }
-
-  void ExpectNothingChanged() {
-    EXPECT_EQ(ReadBytes(paths_.endgame_set), kOldSet);
-    EXPECT_EQ(EntriesOf(paths_.endgame_folder), Entries{"VIRLA.EPD"});
-    EXPECT_EQ(settings_.Value(kCurr), "4");
-    EXPECT_EQ(settings_.Value(kLast), "9");
-    EXPECT_EQ(settings_.log, "");
-  }
-
-  std::string NewSet() { return ReadBytes(paths_.endgame_set); }
-
-  ScratchFolder folder_;
-  EndgamePaths paths_;
-  runtime::MemorySettings settings_;
-};
+class Rebuild : public RebuildTest {};
 
 constexpr std::string_view kList =
     "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1\t12\tbm Rd8#\r\n"
@@ -161,18 +120,6 @@ TEST_F(Rebuild, MakesTheFirstSetWhereThereIsNone) {
   WriteBytes(paths_.position_list, "a\t1\r\n");
   EXPECT_EQ(Run("1"), "调整完毕共 1 关");
   EXPECT_EQ(NewSet(), "a\t1\r\n");
-}
-
-std::string LinesOfLevel(int count, std::string_view level) {
-  std::string list;
-  for (int i = 0; i < count; ++i) {
-    list += "8/8/8/8/8/8/8/8 w - - 0 ";
-    list += std::to_string(i);
-    list += "\t";
-    list += level;
-    list += "\r\n";
-  }
-  return list;
 }
 
 TEST_F(Rebuild, TakesAtMost32767Stages) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <stdexcept>
 
@@ -36,7 +35,9 @@ std::string ReadBytes(const fs::path& file) {
   if (!in) {
     throw std::runtime_error("cannot read " + file.string());
   }
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::string bytes(static_cast<std::size_t>(fs::file_size(file)), '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return bytes;
 }
 
 std::vector<std::string> EntriesOf(const fs::path& folder) {

@@ -1,0 +1,144 @@
+// Preloaded into the native tests to make system calls fail where real
+// hardware would: reads of the position list, writes, flushes and closes of the
+// new set's file, and the rename that puts it in place. The environment says
+// which, and after how many bytes:
+//   VELKARO_FAIL_READ_AT=N    reading chessfen.txt fails with EIO at byte N
+//   VELKARO_FAIL_WRITE_AT=N   writing a *.tmp file fails with ENOSPC at byte N
+//   VELKARO_FAIL_FSYNC=1      flushing a *.tmp file fails with EIO
+//   VELKARO_FAIL_CLOSE=1      closing a *.tmp file fails with EIO (after closing it)
+//   VELKARO_FAIL_RENAME=1     renaming onto VIRLA.EPD fails with EIO
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+enum Kind : unsigned char { kOther, kList, kTemporary };
+
+constexpr int kMaxFd = 4096;
+Kind kinds[kMaxFd];
+unsigned long long done[kMaxFd];
+
+bool EndsWith(const char* text, const char* end) {
+  const std::size_t a = std::strlen(text);
+  const std::size_t b = std::strlen(end);
+  return a >= b && std::strcmp(text + a - b, end) == 0;
+}
+
+Kind KindOf(int fd) {
+  return fd >= 0 && fd < kMaxFd ? kinds[fd] : kOther;
+}
+
+// The byte at which calls on a file of this kind fail, or -1.
+long long FailAt(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value != nullptr ? std::atoll(value) : -1;
+}
+
+template <typename Function>
+Function Next(const char* name) {
+  return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+// Cuts a transfer short at the failing byte, or fails it there.
+ssize_t Transfer(int fd, std::size_t count, long long fail_at, int error,
+                 ssize_t (*call)(int, std::size_t, void*), void* context) {
+  if (fail_at >= 0) {
+    const auto at = static_cast<unsigned long long>(fail_at);
+    if (done[fd] >= at) {
+      errno = error;
+      return -1;
+    }
+    if (count > at - done[fd]) {
+      count = static_cast<std::size_t>(at - done[fd]);
+    }
+  }
+  const ssize_t n = call(fd, count, context);
+  if (n > 0) {
+    done[fd] += static_cast<unsigned long long>(n);
+  }
+  return n;
+}
+
+}  // namespace
+
+extern "C" {
+
+int open(const char* path, int flags, ...) {
+  static const auto next = Next<int (*)(const char*, int, ...)>("open");
+  mode_t mode = 0;
+  if ((flags & O_CREAT) != 0) {
+    va_list arguments;
+    va_start(arguments, flags);
+    mode = static_cast<mode_t>(va_arg(arguments, int));
+    va_end(arguments);
+  }
+  const int fd = next(path, flags, mode);
+  if (fd >= 0 && fd < kMaxFd) {
+    kinds[fd] = EndsWith(path, "chessfen.txt") ? kList
+                : EndsWith(path, ".tmp")       ? kTemporary
+                                               : kOther;
+    done[fd] = 0;
+  }
+  return fd;
+}
+
+ssize_t read(int fd, void* buffer, std::size_t count) {
+  static const auto next = Next<ssize_t (*)(int, void*, std::size_t)>("read");
+  if (KindOf(fd) != kList) {
+    return next(fd, buffer, count);
+  }
+  return Transfer(
+      fd, count, FailAt("VELKARO_FAIL_READ_AT"), EIO,
+      [](int f, std::size_t n, void* b) { return next(f, b, n); }, buffer);
+}
+
+ssize_t write(int fd, const void* buffer, std::size_t count) {
+  static const auto next = Next<ssize_t (*)(int, const void*, std::size_t)>("write");
+  if (KindOf(fd) != kTemporary) {
+    return next(fd, buffer, count);
+  }
+  return Transfer(
+      fd, count, FailAt("VELKARO_FAIL_WRITE_AT"), ENOSPC,
+      [](int f, std::size_t n, void* b) { return next(f, b, n); }, const_cast<void*>(buffer));
+}
+
+int fsync(int fd) {
+  static const auto next = Next<int (*)(int)>("fsync");
+  if (KindOf(fd) == kTemporary && std::getenv("VELKARO_FAIL_FSYNC") != nullptr) {
+    errno = EIO;
+    return -1;
+  }
+  return next(fd);
+}
+
+int close(int fd) {
+  static const auto next = Next<int (*)(int)>("close");
+  const Kind kind = KindOf(fd);
+  if (fd >= 0 && fd < kMaxFd) {
+    kinds[fd] = kOther;
+  }
+  const int result = next(fd);
+  if (result == 0 && kind == kTemporary && std::getenv("VELKARO_FAIL_CLOSE") != nullptr) {
+    errno = EIO;
+    return -1;
+  }
+  return result;
+}
+
+int rename(const char* from, const char* to) {
+  static const auto next = Next<int (*)(const char*, const char*)>("rename");
+  if (EndsWith(to, "VIRLA.EPD") && std::getenv("VELKARO_FAIL_RENAME") != nullptr) {
+    errno = EIO;
+    return -1;
+  }
+  return next(from, to);
+}
+
+}  // extern "C"
