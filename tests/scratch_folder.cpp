@@ -9,10 +9,10 @@ namespace velkaro::testing {
 
 namespace fs = std::filesystem;
 
-ScratchFolder::ScratchFolder(std::string_view name_hint) {
+ScratchFolder::ScratchFolder(std::string_view name_hint, const fs::path& base) {
   std::random_device random;
   const std::string name = std::string(name_hint) + "-" + std::to_string(random());
-  path_ = fs::temp_directory_path() / fs::path(std::u8string(name.begin(), name.end()));
+  path_ = base / fs::path(std::u8string(name.begin(), name.end()));
   fs::create_directories(path_);
 }
 

@@ -7,10 +7,12 @@
 
 namespace velkaro::testing {
 
-// A new empty folder for one test, removed with everything in it afterwards.
+// A new empty folder for one test, in `base`, removed with everything in it afterwards.
 class ScratchFolder {
  public:
-  explicit ScratchFolder(std::string_view name_hint = "velkaro");
+  explicit ScratchFolder(
+      std::string_view name_hint = "velkaro",
+      const std::filesystem::path& base = std::filesystem::temp_directory_path());
   ~ScratchFolder();
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;

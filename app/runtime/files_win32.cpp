@@ -127,6 +127,12 @@ void ReplacementFile::Finish() {
 }
 
 void ReplacementFile::Commit() {
+  // A read-only file is not to be replaced, as Windows has it; not every
+  // implementation of MoveFileExW refuses by itself.
+  const DWORD attributes = ::GetFileAttributesW(target_.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    throw SystemFailure("替换文件" + Quoted(target_), ERROR_ACCESS_DENIED);
+  }
   // MoveFileExW replaces in one step; ReplaceFileW is not atomic under Wine.
   if (!::MoveFileExW(temporary_.c_str(), target_.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

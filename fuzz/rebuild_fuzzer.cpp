@@ -1,0 +1,113 @@
+// libFuzzer target over the line reader, the level search and the rebuild.
+// An input is: a byte giving the level's length (0 to 7), the level, a byte
+// giving the read block size (1 to 64), then the position list.
+// It checks that the fast and the simple path find the same lines, that reading
+// in blocks yields the lines of the whole, and that the rebuild writes exactly
+// the selected lines, each a byte-exact copy with CR LF.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+#include "app/runtime/codepage.h"
+#include "app/runtime/failure.h"
+#include "app/runtime/files.h"
+#include "app/runtime/memory_settings.h"
+#include "endgame/level_search.h"
+#include "endgame/level_selection.h"
+#include "endgame/lines.h"
+#include "endgame/messages.h"
+#include "endgame/rebuild.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace velkaro;
+
+// A working folder of the fuzzer's own, on a memory file system where there is one.
+const endgame::EndgamePaths& Paths() {
+  static const endgame::EndgamePaths paths = [] {
+    const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+    const fs::path folder = base / ("velkaro-fuzz-" + std::to_string(std::rand()));
+    fs::create_directories(folder / "ENDGAMES");
+    return endgame::EndgamePathsIn(folder);
+  }();
+  return paths;
+}
+
+void Check(bool holds) {
+  if (!holds) {
+    std::abort();
+  }
+}
+
+std::string Read(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+  if (input.size() < 2) {
+    return 0;
+  }
+  const std::size_t level_length = static_cast<unsigned char>(input[0]) % 8;
+  input.remove_prefix(1);
+  if (input.size() < level_length + 1) {
+    return 0;
+  }
+  const std::string level(input.substr(0, level_length));
+  const std::size_t block_size = 1 + static_cast<unsigned char>(input[level_length]) % 64;
+  const std::string_view list = input.substr(level_length + 1);
+
+  // What the rebuild must write: the simple path over the whole list.
+  std::string expected;
+  int count = 0;
+  if (endgame::CanBeLevelField(level)) {
+    endgame::SelectLinesOfLevel(list, level, [&](std::string_view line) {
+      expected.append(line).append("\r\n");
+      ++count;
+    });
+    std::string fast;
+    endgame::LevelSearch(level).ForEachLine(
+        list, [&](std::string_view line) { fast.append(line).append("\r\n"); });
+    Check(fast == expected);
+  }
+
+  const endgame::EndgamePaths& paths = Paths();
+  std::ofstream(paths.position_list, std::ios::binary | std::ios::trunc)
+      .write(list.data(), static_cast<std::streamsize>(list.size()));
+
+  // Blocks of any size hand out the lines of the whole.
+  {
+    std::string whole;
+    endgame::ForEachLine(list, [&](std::string_view line) { whole.append(line).append("\n"); });
+    std::string in_blocks;
+    runtime::InputFile file(paths.position_list);
+    endgame::LineBlocks blocks(file, block_size);
+    for (std::string_view run = blocks.Next(); !run.empty(); run = blocks.Next()) {
+      endgame::ForEachLine(run,
+                           [&](std::string_view line) { in_blocks.append(line).append("\n"); });
+    }
+    Check(in_blocks == whole);
+  }
+
+  // The rebuild itself, through the files.
+  runtime::MemorySettings settings;
+  const std::string message = endgame::RebuildEndgameSet(paths, level, endgame::kTicked, settings);
+  // An ASCII level is its own bytes in every code page.
+  if (runtime::IsAscii(level)) {
+    Check(Read(paths.endgame_set) == expected);
+    Check(message ==
+          (count > 0 ? endgame::StagesMessage(count) : std::string(endgame::kLevelOutOfRange)));
+    Check(settings.Value("kestrow\\gui\\last") == std::to_string(count));
+  }
+  Check(settings.Value("kestrow\\gui\\curr") == "0");
+  Check(fs::exists(paths.endgame_set));
+  return 0;
+}

@@ -1,0 +1,197 @@
+#include <windows.h>
+// aclapi.h needs windows.h first.
+#include <aclapi.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "tests/registry_values.h"
+#include "tests/ui/program_fixture.h"
+#include "tests/ui/ui_driver.h"
+
+namespace velkaro::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// What the user meets when the rebuild cannot be done: an error message that
+// names the file or setting, exit code 1, and everything as it was.
+class Failure : public Program {
+ protected:
+  using Program::Program;
+
+  // Presses the button and reads the error message.
+  MessageBoxContent PressForError() {
+    Click((*this)[kCommand1]);
+    const MessageBoxContent box = AnswerMessageBox();
+    EXPECT_EQ(box.caption, L"Velkaro");
+    EXPECT_TRUE(box.has_icon);
+    EXPECT_EQ(program_->WaitForExit(), 1u);
+    return box;
+  }
+
+  static bool StartsWith(const std::wstring& text, const std::wstring& start) {
+    return text.rfind(start, 0) == 0;
+  }
+};
+
+TEST_F(Failure, AReadOnlySetIsKept) {
+  ASSERT_NE(Start(), nullptr);
+  ::SetFileAttributesW(set_.c_str(), FILE_ATTRIBUTE_READONLY);
+  const MessageBoxContent box = PressForError();
+  ::SetFileAttributesW(set_.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_TRUE(StartsWith(box.text, L"无法替换文件" + PathText(set_) + L"：")) << box.text.size();
+  ExpectNothingChanged();
+}
+
+TEST_F(Failure, ASetHeldOpenByAnotherProgramIsKept) {
+  ASSERT_NE(Start(), nullptr);
+  const HANDLE held = ::CreateFileW(set_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const MessageBoxContent box = PressForError();
+  ::CloseHandle(held);
+  EXPECT_TRUE(StartsWith(box.text, L"无法替换文件" + PathText(set_) + L"：")) << box.text.size();
+  ExpectNothingChanged();
+}
+
+TEST_F(Failure, APositionListThatIsAFolderIsNamed) {
+  fs::remove(folder_.path() / "chessfen.txt");
+  fs::create_directory(folder_.path() / "chessfen.txt");
+  ASSERT_NE(Start(), nullptr);
+  const MessageBoxContent box = PressForError();
+  EXPECT_TRUE(StartsWith(box.text, L"无法打开文件" + PathText(folder_.path() / "chessfen.txt")))
+      << box.text.size();
+  ExpectNothingChanged();
+}
+
+// Settings that the user may read but not write.
+void MakeReadOnly(const wchar_t* key_path) {
+  HKEY key = nullptr;
+  ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, key_path, 0, WRITE_DAC, &key), ERROR_SUCCESS);
+  EXPLICIT_ACCESSW read_only{};
+  read_only.grfAccessPermissions = KEY_READ;
+  read_only.grfAccessMode = SET_ACCESS;
+  read_only.grfInheritance = NO_INHERITANCE;
+  read_only.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+  read_only.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+  wchar_t everyone[] = L"EVERYONE";
+  read_only.Trustee.ptstrName = everyone;
+  PACL acl = nullptr;
+  ASSERT_EQ(::SetEntriesInAclW(1, &read_only, nullptr, &acl), ERROR_SUCCESS);
+  SECURITY_DESCRIPTOR descriptor{};
+  ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+  ::SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
+  EXPECT_EQ(::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor), ERROR_SUCCESS);
+  ::LocalFree(acl);
+  ::RegCloseKey(key);
+}
+
+TEST_F(Failure, SettingsThatCannotBeWrittenChangeNothing) {
+  MakeReadOnly(kSettingsKey);
+  HKEY probe = nullptr;
+  const LSTATUS denied = ::RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &probe);
+  if (denied == ERROR_SUCCESS) {
+    ::RegCloseKey(probe);
+    GTEST_SKIP() << "this system does not enforce registry permissions";
+  }
+  ASSERT_NE(Start(), nullptr);
+  const MessageBoxContent box = PressForError();
+  EXPECT_TRUE(StartsWith(box.text,
+                         L"无法打开设置“HKEY_CURRENT_USER\\" + std::wstring(kSettingsKey) + L"”："))
+      << box.text.size();
+  ExpectNothingChanged();
+}
+
+TEST_F(Failure, ALevelBeyondTheCodePageOrVeryLongIsTakenAsTyped) {
+  const std::wstring long_level(40000, L'7');
+  WriteBytes(folder_.path() / "chessfen.txt",
+             "a\t" + std::string(40000, '7') + "\r\nb\t" + std::string(39999, '7') + "\r\n");
+  ASSERT_NE(Start(), nullptr);
+  ::SendMessageW((*this)[kText1], EM_SETSEL, 0, -1);
+  ::SendMessageW((*this)[kText1], EM_REPLACESEL, TRUE,
+                 reinterpret_cast<LPARAM>(long_level.c_str()));
+  EXPECT_EQ(TextOf((*this)[kText1]), long_level);
+  Click((*this)[kCommand1]);
+  EXPECT_EQ(AnswerMessageBox().text, L"调整完毕共 1 关");
+  EXPECT_EQ(program_->WaitForExit(), 0u);
+  EXPECT_EQ(ReadBytes(set_), "a\t" + std::string(40000, '7') + "\r\n");
+
+  ASSERT_NE(Start(), nullptr);
+  Type(L"\U0001F600");  // not in code page 936: no line can carry it
+  EXPECT_EQ(TextOf((*this)[kText1]), L"\U0001F600");
+  Click((*this)[kCommand1]);
+  EXPECT_EQ(AnswerMessageBox().text, L"级别不在范围（1-179）内");
+  EXPECT_EQ(program_->WaitForExit(), 0u);
+  EXPECT_EQ(ReadBytes(set_), "");
+}
+
+// Two copies started in one folder, both pressed at once: the set and the
+// progress afterwards are whole from one of them.
+TEST_F(Failure, TwoCopiesAtOnceNeverMix) {
+  ASSERT_NE(Start(), nullptr);
+  const auto first_controls = controls_;
+  auto first = std::move(program_);
+  ASSERT_NE(Start(), nullptr);
+  const auto second_controls = controls_;
+  auto second = std::move(program_);
+  ::SetWindowTextW(first_controls[kText1], L"12");
+  ::SetWindowTextW(second_controls[kText1], L"7");
+  for (const auto* controls : {&first_controls, &second_controls}) {
+    ::SendMessageW((*controls)[kCheck1], BM_SETCHECK, BST_CHECKED, 0);
+  }
+  ::PostMessageW(first_controls[kCommand1], BM_CLICK, 0, 0);
+  ::PostMessageW(second_controls[kCommand1], BM_CLICK, 0, 0);
+  for (auto* program : {&first, &second}) {
+    program_ = std::move(*program);
+    AnswerMessageBox();
+    EXPECT_EQ(program_->WaitForExit(), 0u);
+  }
+  const std::string set = ReadBytes(set_);
+  if (set == kLevel12) {
+    EXPECT_EQ(ReadRegistryText(kSettingsKey, L"last"), L"3");
+  } else {
+    EXPECT_EQ(set, "8/8/8/4k3/8/8/4P3/4K3 w - - 0 1\t7\r\n");
+    EXPECT_EQ(ReadRegistryText(kSettingsKey, L"last"), L"1");
+  }
+  EXPECT_EQ(EntriesOf(endgames_), std::vector<std::string>{"VIRLA.EPD"});
+}
+
+// A real full disk: the test run mounts a small file system and names it.
+class FullDisk : public Failure {
+ protected:
+  FullDisk() : Failure("velkaro-ui", SmallDisk()) {}
+
+  static fs::path SmallDisk() {
+    const char* unix_path = std::getenv("VELKARO_SMALL_DISK");
+    if (unix_path == nullptr) {
+      return fs::temp_directory_path();
+    }
+    std::wstring path = L"Z:";
+    for (const char* c = unix_path; *c != '\0'; ++c) {
+      path += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+    }
+    return path;
+  }
+};
+
+TEST_F(FullDisk, SmallDiskAFullDiskKeepsTheSet) {
+  if (std::getenv("VELKARO_SMALL_DISK") == nullptr) {
+    GTEST_SKIP() << "runs on a small file system mounted for it";
+  }
+  std::string list;
+  for (int i = 0; i < 5000; ++i) {
+    list += "8/8/8/8/8/8/8/8 w - - 0 " + std::to_string(i) + "\t12\r\n";
+  }
+  WriteBytes(folder_.path() / "chessfen.txt", list);  // about half the disk
+  ASSERT_NE(Start(), nullptr);
+  Type(L"12");
+  const MessageBoxContent box = PressForError();
+  EXPECT_TRUE(StartsWith(box.text, L"无法写入文件" + PathText(set_) + L"："));
+  ExpectNothingChanged();
+}
+
+}  // namespace
+}  // namespace velkaro::testing
