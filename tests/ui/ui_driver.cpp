@@ -52,7 +52,13 @@ void Send(std::vector<INPUT> inputs) {
 fs::path ProgramPath() {
   wchar_t self[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  return fs::path(self).parent_path().parent_path() / L"velkaro.exe";
+  for (fs::path folder = fs::path(self).parent_path(); folder.has_relative_path();
+       folder = folder.parent_path()) {
+    if (fs::exists(folder / L"velkaro.exe")) {
+      return folder / L"velkaro.exe";
+    }
+  }
+  throw std::runtime_error("velkaro.exe is not in a folder above the driver");
 }
 
 RunningProgram::RunningProgram(const fs::path& program, const fs::path& folder) {

@@ -13,7 +13,7 @@ namespace velkaro::testing {
 // reads message boxes. Input goes through SendInput, as from the keyboard and
 // the mouse.
 
-// velkaro.exe, in the folder above the test program's.
+// velkaro.exe, in the driver's folder or one above it.
 std::filesystem::path ProgramPath();
 
 class RunningProgram {
