@@ -67,20 +67,20 @@ TEST_F(Failure, APositionListThatIsAFolderIsNamed) {
   ExpectNothingChanged();
 }
 
-// Settings that the user may read but not write.
-void MakeReadOnly(const wchar_t* key_path) {
+// Settings that everyone may read and, when `writable`, write.
+void SetAccess(const wchar_t* key_path, bool writable) {
   HKEY key = nullptr;
   ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, key_path, 0, WRITE_DAC, &key), ERROR_SUCCESS);
-  EXPLICIT_ACCESSW read_only{};
-  read_only.grfAccessPermissions = KEY_READ;
-  read_only.grfAccessMode = SET_ACCESS;
-  read_only.grfInheritance = NO_INHERITANCE;
-  read_only.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
-  read_only.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+  EXPLICIT_ACCESSW access{};
+  access.grfAccessPermissions = writable ? KEY_ALL_ACCESS : KEY_READ;
+  access.grfAccessMode = SET_ACCESS;
+  access.grfInheritance = NO_INHERITANCE;
+  access.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+  access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
   wchar_t everyone[] = L"EVERYONE";
-  read_only.Trustee.ptstrName = everyone;
+  access.Trustee.ptstrName = everyone;
   PACL acl = nullptr;
-  ASSERT_EQ(::SetEntriesInAclW(1, &read_only, nullptr, &acl), ERROR_SUCCESS);
+  ASSERT_EQ(::SetEntriesInAclW(1, &access, nullptr, &acl), ERROR_SUCCESS);
   SECURITY_DESCRIPTOR descriptor{};
   ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
   ::SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
@@ -90,7 +90,7 @@ void MakeReadOnly(const wchar_t* key_path) {
 }
 
 TEST_F(Failure, SettingsThatCannotBeWrittenChangeNothing) {
-  MakeReadOnly(kSettingsKey);
+  SetAccess(kSettingsKey, false);
   HKEY probe = nullptr;
   const LSTATUS denied = ::RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &probe);
   if (denied == ERROR_SUCCESS) {
@@ -99,6 +99,7 @@ TEST_F(Failure, SettingsThatCannotBeWrittenChangeNothing) {
   }
   ASSERT_NE(Start(), nullptr);
   const MessageBoxContent box = PressForError();
+  SetAccess(kSettingsKey, true);
   EXPECT_TRUE(StartsWith(box.text,
                          L"无法打开设置“HKEY_CURRENT_USER\\" + std::wstring(kSettingsKey) + L"”："))
       << box.text.size();
@@ -146,7 +147,7 @@ TEST_F(Failure, TwoCopiesAtOnceNeverMix) {
   ::PostMessageW(second_controls[kCommand1], BM_CLICK, 0, 0);
   for (auto* program : {&first, &second}) {
     program_ = std::move(*program);
-    AnswerMessageBox();
+    AnswerMessageBox(/*by_keyboard=*/false);
     EXPECT_EQ(program_->WaitForExit(), 0u);
   }
   const std::string set = ReadBytes(set_);

@@ -70,16 +70,22 @@ class Program : public ::testing::Test {
 
   HWND operator[](Control control) const { return controls_[control]; }
 
-  // Waits for a message box, reads it and dismisses it with Enter.
-  MessageBoxContent AnswerMessageBox() {
+  // Waits for a message box, reads it and dismisses it with Enter, or, where
+  // boxes of two programs may stand one over the other, with its OK button's
+  // command sent to it alone.
+  MessageBoxContent AnswerMessageBox(bool by_keyboard = true) {
     const HWND box = program_->WaitForWindow(kMessageBoxClass);
     if (box == nullptr) {
       ADD_FAILURE() << "no message box";
       return {};
     }
     MessageBoxContent content = ReadMessageBox(box);
-    Activate(box);
-    PressKey(VK_RETURN);
+    if (by_keyboard) {
+      Activate(box);
+      PressKey(VK_RETURN);
+    } else {
+      ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
     return content;
   }
 

@@ -157,8 +157,10 @@ HWND FocusOf(HWND window) {
 }
 
 void Activate(HWND window) {
-  ::SetForegroundWindow(window);
-  Settle();
+  for (int attempt = 0; attempt < 10 && ::GetForegroundWindow() != window; ++attempt) {
+    ::SetForegroundWindow(window);
+    Settle();
+  }
 }
 
 void Type(std::wstring_view text) {
