@@ -171,11 +171,8 @@ void Form1::Command1_Click() {
         endgame::RebuildEndgameSet(paths_, level_text, cleared_state, settings);
     runtime::ShowMessage(window_, message);
     End(0);
-  } catch (const runtime::Failure& failure) {
-    runtime::ShowFailure(window_, failure.what());
-    End(1);
-  } catch (const std::exception& unexpected) {
-    runtime::ShowFailure(window_, std::string("意外错误：") + unexpected.what());
+  } catch (const std::exception& failure) {
+    runtime::ShowFailure(window_, failure);
     End(1);
   }
 }

@@ -4,10 +4,8 @@
 
 #include <exception>
 #include <filesystem>
-#include <string>
 
 #include "app/form1.h"
-#include "app/runtime/failure.h"
 #include "app/runtime/message_box.h"
 
 namespace {
@@ -34,10 +32,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   ::InitCommonControlsEx(&controls);
   try {
     return RunProgram(instance, show_command);
-  } catch (const velkaro::runtime::Failure& failure) {
-    velkaro::runtime::ShowFailure(nullptr, failure.what());
-  } catch (const std::exception& unexpected) {
-    velkaro::runtime::ShowFailure(nullptr, std::string("意外错误：") + unexpected.what());
+  } catch (const std::exception& failure) {
+    velkaro::runtime::ShowFailure(nullptr, failure);
+    return 1;
   }
-  return 1;
 }

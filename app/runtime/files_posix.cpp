@@ -70,13 +70,8 @@ std::uint64_t InputFile::Size() {
 ReplacementFile::ReplacementFile(const std::filesystem::path& target) : target_(target) {
   // O_EXCL with O_CREAT never opens what is already there, links included.
   for (unsigned attempt = 0;; ++attempt) {
-    std::string suffix = ".";
-    suffix += std::to_string(::getpid());
-    suffix += '-';
-    suffix += std::to_string(attempt);
-    suffix += ".tmp";
     temporary_ = target;
-    temporary_ += suffix;
+    temporary_ += "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
     const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       handle_ = fd;

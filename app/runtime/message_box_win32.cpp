@@ -1,5 +1,8 @@
 #include "app/runtime/message_box.h"
 
+#include <string>
+
+#include "app/runtime/failure.h"
 #include "app/runtime/wide_text.h"
 
 namespace velkaro::runtime {
@@ -8,7 +11,11 @@ void ShowMessage(HWND owner, std::string_view text) {
   ::MessageBoxW(owner, Utf8ToWide(text).c_str(), kProgramTitle, MB_OK);
 }
 
-void ShowFailure(HWND owner, std::string_view text) {
+void ShowFailure(HWND owner, const std::exception& failure) {
+  std::string text = failure.what();
+  if (dynamic_cast<const Failure*>(&failure) == nullptr) {
+    text = "意外错误：" + text;
+  }
   ::MessageBoxW(owner, Utf8ToWide(text).c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
 }
 
