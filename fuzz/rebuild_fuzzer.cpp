@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -27,14 +28,36 @@ namespace {
 namespace fs = std::filesystem;
 using namespace velkaro;
 
-// A working folder of the fuzzer's own, on a memory file system where there is one.
+// The working folder: VELKARO_FUZZ_FOLDER (scripts/fuzz makes and removes one
+// per run), or else a new one of this process's own, removed at exit.
+class WorkingFolder {
+ public:
+  WorkingFolder() {
+    if (const char* given = std::getenv("VELKARO_FUZZ_FOLDER"); given != nullptr && *given != 0) {
+      folder_ = given;
+    } else {
+      folder_ =
+          fs::temp_directory_path() / ("velkaro-fuzz-" + std::to_string(std::random_device()()));
+      owned_ = true;
+    }
+    fs::create_directories(folder_ / "ENDGAMES");
+  }
+  ~WorkingFolder() {
+    std::error_code ignored;
+    if (owned_) {
+      fs::remove_all(folder_, ignored);
+    }
+  }
+  const fs::path& path() const { return folder_; }
+
+ private:
+  fs::path folder_;
+  bool owned_ = false;
+};
+
 const endgame::EndgamePaths& Paths() {
-  static const endgame::EndgamePaths paths = [] {
-    const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-    const fs::path folder = base / ("velkaro-fuzz-" + std::to_string(std::rand()));
-    fs::create_directories(folder / "ENDGAMES");
-    return endgame::EndgamePathsIn(folder);
-  }();
+  static const WorkingFolder folder;
+  static const endgame::EndgamePaths paths = endgame::EndgamePathsIn(folder.path());
   return paths;
 }
 

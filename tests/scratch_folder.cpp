@@ -16,9 +16,25 @@ ScratchFolder::ScratchFolder(std::string_view name_hint, const fs::path& base) {
   fs::create_directories(path_);
 }
 
-ScratchFolder::~ScratchFolder() {
+namespace {
+
+// Gives the owner back every folder a test may have made read-only or closed,
+// so that the folder can be removed whole.
+void OpenUp(const fs::path& folder) {
   std::error_code ignored;
-  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ignored);
+  for (fs::directory_iterator it(folder, ignored), end; it != end; it.increment(ignored)) {
+    if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
+      OpenUp(it->path());
+    }
+  }
+}
+
+}  // namespace
+
+ScratchFolder::~ScratchFolder() {
+  OpenUp(path_);
+  std::error_code ignored;
   fs::remove_all(path_, ignored);
 }
 

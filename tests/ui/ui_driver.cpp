@@ -130,6 +130,17 @@ std::wstring TextOf(HWND window) {
   return text;
 }
 
+std::wstring TextOnceTyped(HWND window, std::wstring_view expected, double seconds) {
+  // A long text makes each keystroke slow to take in, under some Wines more than others.
+  const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+  std::wstring text = TextOf(window);
+  while (text != expected && Clock::now() < deadline) {
+    Pause();
+    text = TextOf(window);
+  }
+  return text;
+}
+
 std::wstring ClassOf(HWND window) {
   wchar_t name[256] = {};
   ::GetClassNameW(window, name, 256);

@@ -40,6 +40,8 @@ class RunningProgram {
 // The children of a window, in Z order (the order they were created in).
 std::vector<HWND> ChildrenOf(HWND window);
 std::wstring TextOf(HWND window);
+// The window's text once it reads `expected`, or after `seconds` whatever it reads.
+std::wstring TextOnceTyped(HWND window, std::wstring_view expected, double seconds = 10);
 std::wstring ClassOf(HWND window);
 // A child's rectangle in its parent's client coordinates.
 RECT RectIn(HWND parent, HWND child);
