@@ -9,6 +9,7 @@
 #include "app/runtime/failure.h"
 #include "app/runtime/message_box.h"
 #include "app/runtime/registry_settings.h"
+#include "app/runtime/texts.h"
 #include "app/runtime/wide_text.h"
 #include "endgame/current_level.h"
 #include "endgame/rebuild.h"
@@ -97,7 +98,7 @@ void Form1::Load() {
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                               instance_, this);
   if (window_ == nullptr) {
-    throw runtime::SystemFailure("创建窗口", runtime::LastSystemError());
+    throw runtime::SystemFailure(runtime::texts::kCreateWindowAction, runtime::LastSystemError());
   }
   CreateControls();
   const UINT dpi = runtime::DpiOf(window_);
@@ -162,10 +163,11 @@ void Form1::Form_Load() {
 }
 
 void Form1::Command1_Click() {
-  const std::string level_text = runtime::WideToUtf8(TextOf(Control(kText1)));
-  const int cleared_state = static_cast<int>(::SendMessageW(Control(kCheck1), BM_GETCHECK, 0, 0));
-  ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+  // Whatever fails here is shown by this window and ends the program with 1.
   try {
+    const std::string level_text = runtime::WideToUtf8(TextOf(Control(kText1)));
+    const int cleared_state = static_cast<int>(::SendMessageW(Control(kCheck1), BM_GETCHECK, 0, 0));
+    ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
     runtime::RegistrySettings settings;
     const std::string message =
         endgame::RebuildEndgameSet(paths_, level_text, cleared_state, settings);
@@ -178,8 +180,15 @@ void Form1::Command1_Click() {
 }
 
 void Form1::End(int exit_code) {
+  // The exit code leaves with the quit message that WM_DESTROY posts.
   exit_code_ = exit_code;
   ::DestroyWindow(window_);
+}
+
+void Form1::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  ::SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  Layout(dpi);
 }
 
 bool Form1::PreTranslate(MSG& message) {
@@ -216,14 +225,9 @@ LRESULT Form1::Handle(UINT message, WPARAM w, LPARAM l) {
         Command1_Click();
       }
       return 0;
-    case WM_DPICHANGED: {
-      const RECT* suggested = reinterpret_cast<const RECT*>(l);
-      ::SetWindowPos(window_, nullptr, suggested->left, suggested->top,
-                     suggested->right - suggested->left, suggested->bottom - suggested->top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-      Layout(HIWORD(w));
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(w), *reinterpret_cast<const RECT*>(l));
       return 0;
-    }
     case WM_DESTROY:
       ::PostQuitMessage(exit_code_);
       return 0;

@@ -24,8 +24,6 @@ class Form1 {
   void Show(int show_command);
   // Handles keys the way the window wants them before they are dispatched.
   bool PreTranslate(MSG& message);
-  // The program's exit code once the window is gone.
-  int exit_code() const { return exit_code_; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM w, LPARAM l);
@@ -35,7 +33,9 @@ class Form1 {
   void Layout(UINT dpi);
   void Form_Load();
   void Command1_Click();
+  // Closes the window; the message loop then ends with `exit_code`.
   void End(int exit_code);
+  void OnDpiChanged(UINT dpi, const RECT& suggested);
   HWND Control(int id) const { return ::GetDlgItem(window_, id); }
 
   HINSTANCE instance_;

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "endgame/messages.h"
+
 namespace velkaro::app {
 
 // The window's design: client area and controls in twips, controls in tab order.
@@ -27,7 +29,7 @@ inline constexpr int kCheck1 = 104;
 inline constexpr int kLabel2 = 105;
 
 inline constexpr std::array<ControlDesign, 5> kControls{{
-    {kLabel1, ControlKind::kLabel, L"训练级别(1-179)", 200, 500, 1400, 300},
+    {kLabel1, ControlKind::kLabel, L"训练级别(" VELKARO_LEVEL_RANGE ")", 200, 500, 1400, 300},
     {kText1, ControlKind::kTextBox, L"100", 1650, 420, 1500, 300},
     {kCommand1, ControlKind::kPushButton, L"更换题库", 1000, 1400, 1500, 500},
     // Too narrow for its own caption: Label2 beside it is the caption the user sees.

@@ -6,7 +6,9 @@
 #include <filesystem>
 
 #include "app/form1.h"
+#include "app/runtime/failure.h"
 #include "app/runtime/message_box.h"
+#include "app/runtime/texts.h"
 
 namespace {
 
@@ -15,14 +17,20 @@ int RunProgram(HINSTANCE instance, int show_command) {
                            velkaro::endgame::EndgamePathsIn(std::filesystem::current_path()));
   form.Load();
   form.Show(show_command);
-  MSG message;
-  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+  MSG message{};
+  BOOL got = FALSE;
+  while ((got = ::GetMessageW(&message, nullptr, 0, 0)) > 0) {
     if (!form.PreTranslate(message)) {
       ::TranslateMessage(&message);
       ::DispatchMessageW(&message);
     }
   }
-  return form.exit_code();
+  if (got < 0) {
+    throw velkaro::runtime::SystemFailure(velkaro::runtime::texts::kReceiveMessagesAction,
+                                          velkaro::runtime::LastSystemError());
+  }
+  // The window's exit code, from the quit message it posted when it closed.
+  return static_cast<int>(message.wParam);
 }
 
 }  // namespace

@@ -8,26 +8,31 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/ui/program_window.h"
 #include "tests/ui/ui_driver.h"
 
 int wmain(int argc, wchar_t** argv) {
-  using namespace velkaro::testing;
+  using namespace velkaro::tests;
   if (argc != 2) {
     std::fputs("usage: click_to_message LEVEL\n", stderr);
     return 2;
   }
   RunningProgram program(ProgramPath(), std::filesystem::current_path());
-  const HWND form = program.WaitForWindow(L"VelkaroForm1");
+  const HWND form = program.WaitForWindow(kFormClass);
   if (form == nullptr) {
     std::fputs("the window did not appear\n", stderr);
     return 1;
   }
   Activate(form);
-  const auto controls = ChildrenOf(form);
-  ::SetWindowTextW(controls.at(1), argv[1]);
+  const auto controls = ControlsOf(form);
+  if (controls.empty()) {
+    std::fputs("the window is not the program's\n", stderr);
+    return 1;
+  }
+  ::SetWindowTextW(controls[kText1], argv[1]);
   const auto start = std::chrono::steady_clock::now();
-  ::PostMessageW(controls.at(2), BM_CLICK, 0, 0);
-  const HWND box = program.WaitForWindow(L"#32770", 600, /*settle=*/false);
+  ::PostMessageW(controls[kCommand1], BM_CLICK, 0, 0);
+  const HWND box = program.WaitForWindow(kMessageBoxClass, 600, /*settle=*/false);
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
   if (box == nullptr) {
     std::fputs("no message appeared\n", stderr);

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "app/runtime/failure.h"
-#include "app/runtime/memory_settings.h"
 #include "endgame/current_level.h"
 #include "endgame/rebuild.h"
+#include "tests/support/memory_settings.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     std::string result;
     if (mode == "rebuild") {
-      runtime::MemorySettings settings;
+      tests::MemorySettings settings;
       result = endgame::RebuildEndgameSet(paths, argv[3], endgame::kTicked, settings);
     } else {
       result = endgame::ReadCurrentLevel(paths).value_or("(none)");

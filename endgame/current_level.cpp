@@ -7,6 +7,7 @@
 #include "app/runtime/failure.h"
 #include "app/runtime/files.h"
 #include "endgame/lines.h"
+#include "endgame/messages.h"
 
 namespace velkaro::endgame {
 
@@ -64,10 +65,7 @@ std::string LevelFieldOfLineAt(runtime::InputFile& file, std::uint64_t line_star
 std::optional<std::string> ReadCurrentLevel(const EndgamePaths& paths) {
   std::error_code error;
   if (!fs::is_directory(paths.endgame_folder, error)) {
-    throw runtime::Failure("找不到残局题库的文件夹" + runtime::Quoted(paths.endgame_folder) +
-                           "。本程序在当前工作文件夹" +
-                           runtime::Quoted(paths.endgame_folder.parent_path()) +
-                           "中寻找它，但不会自行建立。");
+    throw runtime::Failure(EndgameFolderMissingMessage(paths.endgame_folder));
   }
   if (!fs::exists(paths.endgame_set, error)) {
     return std::nullopt;

@@ -17,7 +17,7 @@ class LevelSearch {
   explicit LevelSearch(std::string_view level);
 
   // Calls select(line) for every line of `lines` whose level field is the
-  // level, in order: the same lines as SelectLinesOfLevel.
+  // level, in order: the same lines as the simplest reading of the rule.
   template <typename Select>
   void ForEachLine(std::string_view lines, Select&& select) const;
 

@@ -62,6 +62,12 @@ inline std::optional<std::string_view> LevelField(std::string_view line) {
   return rest.substr(0, rest.find('\t'));
 }
 
+// Whether a level field can hold these bytes at all: fields hold no TAB and no
+// line break, so a level text with one matches no line.
+inline bool CanBeLevelField(std::string_view level) {
+  return level.find_first_of("\t\r\n") == std::string_view::npos;
+}
+
 // Reads a file in large blocks and hands it out as runs of whole lines, so that
 // callers can scan many lines at once. Memory grows only when one line is
 // longer than a block.

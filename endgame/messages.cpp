@@ -1,6 +1,6 @@
 #include "endgame/messages.h"
 
-#include "app/runtime/failure.h"
+#include "app/runtime/texts.h"
 
 namespace velkaro::endgame {
 
@@ -8,14 +8,20 @@ std::string StagesMessage(int count) {
   return "调整完毕共 " + std::to_string(count) + " 关";
 }
 
+std::string EndgameFolderMissingMessage(const std::filesystem::path& endgame_folder) {
+  return "找不到残局题库的文件夹" + runtime::texts::Quoted(endgame_folder) +
+         "。本程序在当前工作文件夹" + runtime::texts::Quoted(endgame_folder.parent_path()) +
+         "中寻找它，但不会自行建立。";
+}
+
 std::string TooManyStagesMessage(int limit, const std::filesystem::path& endgame_set) {
   return "这个级别的局面超过 " + std::to_string(limit) + " 个，训练程序容纳不下；残局题库" +
-         runtime::Quoted(endgame_set) + "未作更改。";
+         runtime::texts::Quoted(endgame_set) + "未作更改。";
 }
 
 std::string ProgressNotSavedMessage(const std::filesystem::path& endgame_set,
                                     std::string_view reason) {
-  return "残局题库" + runtime::Quoted(endgame_set) + "已经更换，但训练进度没有重置：" +
+  return "残局题库" + runtime::texts::Quoted(endgame_set) + "已经更换，但训练进度没有重置：" +
          std::string(reason);
 }
 

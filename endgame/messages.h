@@ -6,11 +6,18 @@
 
 namespace velkaro::endgame {
 
+// Every text of the rules that the user reads.
+
+// The range of levels the window and the message name; a macro so that the
+// window's UTF-16 label and the UTF-8 message are each one literal.
+#define VELKARO_LEVEL_RANGE "1-179"
+
 // The rebuild's two messages to the user.
-inline constexpr std::string_view kLevelOutOfRange = "级别不在范围（1-179）内";
+inline constexpr std::string_view kLevelOutOfRange = "级别不在范围（" VELKARO_LEVEL_RANGE "）内";
 std::string StagesMessage(int count);
 
 // Failures of the program's own.
+std::string EndgameFolderMissingMessage(const std::filesystem::path& endgame_folder);
 std::string TooManyStagesMessage(int limit, const std::filesystem::path& endgame_set);
 std::string ProgressNotSavedMessage(const std::filesystem::path& endgame_set,
                                     std::string_view reason);

@@ -7,7 +7,6 @@
 #include "app/runtime/files.h"
 #include "app/runtime/folder_lock.h"
 #include "endgame/level_search.h"
-#include "endgame/level_selection.h"
 #include "endgame/line_writer.h"
 #include "endgame/lines.h"
 #include "endgame/messages.h"

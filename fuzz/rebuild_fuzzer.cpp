@@ -16,12 +16,12 @@
 #include "app/runtime/codepage.h"
 #include "app/runtime/failure.h"
 #include "app/runtime/files.h"
-#include "app/runtime/memory_settings.h"
 #include "endgame/level_search.h"
-#include "endgame/level_selection.h"
 #include "endgame/lines.h"
 #include "endgame/messages.h"
 #include "endgame/rebuild.h"
+#include "tests/support/memory_settings.h"
+#include "tests/support/reference_selection.h"
 
 namespace {
 
@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string expected;
   int count = 0;
   if (endgame::CanBeLevelField(level)) {
-    endgame::SelectLinesOfLevel(list, level, [&](std::string_view line) {
+    tests::ReferenceSelectLinesOfLevel(list, level, [&](std::string_view line) {
       expected.append(line).append("\r\n");
       ++count;
     });
@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   // The rebuild itself, through the files.
-  runtime::MemorySettings settings;
+  tests::MemorySettings settings;
   const std::string message = endgame::RebuildEndgameSet(paths, level, endgame::kTicked, settings);
   // An ASCII level is its own bytes in every code page.
   if (runtime::IsAscii(level)) {

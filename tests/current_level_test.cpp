@@ -3,14 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "app/runtime/failure.h"
-#include "tests/scratch_folder.h"
+#include "app/runtime/texts.h"
+#include "tests/support/scratch_folder.h"
 
 namespace velkaro::endgame {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ScratchFolder;
-using testing::WriteBytes;
+using tests::ScratchFolder;
+using tests::WriteBytes;
 
 class CurrentLevel : public ::testing::Test {
  protected:
@@ -61,8 +62,8 @@ TEST_F(CurrentLevel, AMissingEndgameFolderIsNamedWithTheWorkingFolder) {
     FAIL() << "no failure";
   } catch (const runtime::Failure& failure) {
     EXPECT_EQ(std::string(failure.what()),
-              "找不到残局题库的文件夹" + runtime::Quoted(paths_.endgame_folder) +
-                  "。本程序在当前工作文件夹" + runtime::Quoted(folder_.path()) +
+              "找不到残局题库的文件夹" + runtime::texts::Quoted(paths_.endgame_folder) +
+                  "。本程序在当前工作文件夹" + runtime::texts::Quoted(folder_.path()) +
                   "中寻找它，但不会自行建立。");
   }
   EXPECT_FALSE(fs::exists(paths_.endgame_folder));

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "endgame/level_selection.h"
+#include "tests/support/reference_selection.h"
 
 namespace velkaro::endgame {
 namespace {
@@ -21,7 +21,8 @@ Lines Fast(std::string_view run, std::string_view level) {
 
 Lines Simple(std::string_view run, std::string_view level) {
   Lines lines;
-  SelectLinesOfLevel(run, level, [&](std::string_view line) { lines.emplace_back(line); });
+  tests::ReferenceSelectLinesOfLevel(run, level,
+                                     [&](std::string_view line) { lines.emplace_back(line); });
   return lines;
 }
 

@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "app/runtime/files.h"
-#include "tests/scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace velkaro::endgame {
 namespace {
 
-using testing::ScratchFolder;
-using testing::WriteBytes;
+using tests::ScratchFolder;
+using tests::WriteBytes;
 using Lines = std::vector<std::string>;
 
 // Reads a file's bytes back as lines, through blocks of every size given.

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "app/runtime/failure.h"
-#include "app/runtime/memory_settings.h"
 #include "endgame/rebuild.h"
-#include "tests/scratch_folder.h"
+#include "tests/support/memory_settings.h"
+#include "tests/support/scratch_folder.h"
 
 namespace velkaro::endgame {
 
@@ -19,11 +19,26 @@ constexpr std::string_view kOldSet = "8/8/8/8/8/8/8/K1k5 w - - 0 1\t5\r\n";
 constexpr std::string_view kCurr = "kestrow\\gui\\curr";
 constexpr std::string_view kLast = "kestrow\\gui\\last";
 
+// A position list with three lines of level 12 among near misses, and those three.
+constexpr std::string_view kList =
+    "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1\t12\tbm Rd8#\r\n"
+    "8/8/8/4k3/8/8/4P3/4K3 w - - 0 1\t7\r\n"
+    "8/5k2/8/8/8/8/5K2/7R w - - 0 1\t12\r\n"
+    "8/8/8/8/8/2k5/2p5/2K5 b - - 0 1\t012\r\n"
+    "8/8/8/8/8/2k5/8/2K1Q3 w - - 0 1\t12 \r\n"
+    "8/8/8/8/8/8/1k6/R3K3 w - - 0 1\t 12\r\n"
+    "7k/8/6K1/8/8/8/8/6Q1 w - - 0 1\t12\tid \"last\"\r\n";
+
+constexpr std::string_view kLevel12 =
+    "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1\t12\tbm Rd8#\r\n"
+    "8/5k2/8/8/8/8/5K2/7R w - - 0 1\t12\r\n"
+    "7k/8/6K1/8/8/8/8/6Q1 w - - 0 1\t12\tid \"last\"\r\n";
+
 class RebuildTest : public ::testing::Test {
  protected:
   RebuildTest() : paths_(EndgamePathsIn(folder_.path())) {
     std::filesystem::create_directory(paths_.endgame_folder);
-    testing::WriteBytes(paths_.endgame_set, kOldSet);
+    tests::WriteBytes(paths_.endgame_set, kOldSet);
     settings_.values[std::string(kCurr)] = "4";
     settings_.values[std::string(kLast)] = "9";
     settings_.values["kestrow\\gui\\other"] = "kept";
@@ -45,18 +60,18 @@ class RebuildTest : public ::testing::Test {
   }
 
   void ExpectNothingChanged() {
-    EXPECT_EQ(testing::ReadBytes(paths_.endgame_set), kOldSet);
-    EXPECT_EQ(testing::EntriesOf(paths_.endgame_folder), std::vector<std::string>{"VIRLA.EPD"});
+    EXPECT_EQ(tests::ReadBytes(paths_.endgame_set), kOldSet);
+    EXPECT_EQ(tests::EntriesOf(paths_.endgame_folder), std::vector<std::string>{"VIRLA.EPD"});
     EXPECT_EQ(settings_.Value(kCurr), "4");
     EXPECT_EQ(settings_.Value(kLast), "9");
     EXPECT_EQ(settings_.log, "");
   }
 
-  std::string NewSet() { return testing::ReadBytes(paths_.endgame_set); }
+  std::string NewSet() { return tests::ReadBytes(paths_.endgame_set); }
 
-  testing::ScratchFolder folder_;
+  tests::ScratchFolder folder_;
   EndgamePaths paths_;
-  runtime::MemorySettings settings_;
+  tests::MemorySettings settings_;
 };
 
 // `count` lines of the level, each a different position.

@@ -1,3 +1,6 @@
+// What a rebuild makes of its input: the new set, the progress and the
+// message, for good input and odd. Failures and what a rebuild guarantees
+// whatever happens are in rebuild_guarantees_test.cpp.
 #include "endgame/rebuild.h"
 
 #include <gtest/gtest.h>
@@ -5,43 +8,22 @@
 #include <string>
 
 #include "app/runtime/failure.h"
-#include "app/runtime/memory_settings.h"
 #include "endgame/messages.h"
 #include "tests/rebuild_fixture.h"
-#include "tests/scratch_folder.h"
-
-#if !defined(_WIN32)
-#include <sys/resource.h>
-#include <unistd.h>
-
-#include <csignal>
-#endif
+#include "tests/support/memory_settings.h"
+#include "tests/support/scratch_folder.h"
 
 namespace velkaro::endgame {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::EntriesOf;
-using testing::ReadBytes;
-using testing::ScratchFolder;
-using testing::WriteBytes;
+using tests::EntriesOf;
+using tests::ReadBytes;
+using tests::ScratchFolder;
+using tests::WriteBytes;
 using Entries = std::vector<std::string>;
 
 class Rebuild : public RebuildTest {};
-
-constexpr std::string_view kList =
-    "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1\t12\tbm Rd8#\r\n"
-    "8/8/8/4k3/8/8/4P3/4K3 w - - 0 1\t7\r\n"
-    "8/5k2/8/8/8/8/5K2/7R w - - 0 1\t12\r\n"
-    "8/8/8/8/8/2k5/2p5/2K5 b - - 0 1\t012\r\n"
-    "8/8/8/8/8/2k5/8/2K1Q3 w - - 0 1\t12 \r\n"
-    "8/8/8/8/8/8/1k6/R3K3 w - - 0 1\t 12\r\n"
-    "7k/8/6K1/8/8/8/8/6Q1 w - - 0 1\t12\tid \"last\"\r\n";
-
-constexpr std::string_view kLevel12 =
-    "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1\t12\tbm Rd8#\r\n"
-    "8/5k2/8/8/8/8/5K2/7R w - - 0 1\t12\r\n"
-    "7k/8/6K1/8/8/8/8/6Q1 w - - 0 1\t12\tid \"last\"\r\n";
 
 TEST_F(Rebuild, CopiesTheLinesOfTheLevelInOrderAndResetsProgress) {
   WriteBytes(paths_.position_list, kList);
@@ -130,95 +112,41 @@ TEST_F(Rebuild, TakesAtMost32767Stages) {
   EXPECT_EQ(settings_.Value(kLast), "32767");
 }
 
-TEST_F(Rebuild, OneStageTooManyChangesNothing) {
-  WriteBytes(paths_.position_list, LinesOfLevel(kMaxStages + 1, "44"));
-  EXPECT_EQ(Fail("44"), TooManyStagesMessage(kMaxStages, paths_.endgame_set));
-  ExpectNothingChanged();
+// Lines no level matches, however the input is cut.
+class BadInput : public RebuildTest {};
+
+TEST_F(BadInput, NulAndBytesInvalidInTheCodePageAreCarriedAsTheyAre) {
+  const std::string odd = std::string("8/8\0/8", 6) + "\t3\t\x81\xff\x80\x00 end";
+  WriteBytes(paths_.position_list, odd + "\r\n" + std::string("x\t3\0\r\n", 6) + "\x81\t3");
+  EXPECT_EQ(Run("3"), "调整完毕共 2 关");
+  EXPECT_EQ(NewSet(), odd + "\r\n\x81\t3\r\n");
 }
 
-TEST_F(Rebuild, AMissingPositionListChangesNothing) {
-  EXPECT_EQ(Fail("5").rfind("无法打开文件" + runtime::Quoted(paths_.position_list) + "：", 0), 0u);
-  ExpectNothingChanged();
-}
-
-TEST_F(Rebuild, APositionListThatCannotBeReadChangesNothing) {
-  fs::create_directory(paths_.position_list);
-  const std::string message = Fail("5");
-  EXPECT_EQ(message.rfind("无法", 0), 0u);
-  EXPECT_NE(message.find(runtime::Quoted(paths_.position_list) + "："), std::string::npos)
-      << message;
-  ExpectNothingChanged();
-}
-
-TEST_F(Rebuild, AMissingEndgameFolderIsNamedAndNotCreated) {
-  WriteBytes(paths_.position_list, kList);
-  fs::remove_all(paths_.endgame_folder);
-  const std::string expected =
-      "无法在文件夹" + runtime::Quoted(paths_.endgame_folder) + "中创建新文件：";
-  EXPECT_EQ(Fail("12").rfind(expected, 0), 0u);
-  EXPECT_FALSE(fs::exists(paths_.endgame_folder));
-  EXPECT_EQ(settings_.log, "");
-}
-
-TEST_F(Rebuild, SettingsThatCannotBeOpenedChangeNothing) {
-  WriteBytes(paths_.position_list, kList);
-  settings_.refuse_open = true;
-  EXPECT_EQ(Fail("12"), "无法打开设置“kestrow\\gui\\”：拒绝访问。");
-  ExpectNothingChanged();
-}
-
-TEST_F(Rebuild, SettingsThatCannotBeSavedAreReportedAfterTheNewSet) {
-  WriteBytes(paths_.position_list, kList);
-  settings_.refuse_save = 2;
-  EXPECT_EQ(Fail("12"), ProgressNotSavedMessage(paths_.endgame_set,
-                                                "无法写入设置“kestrow\\gui\\last”：拒绝访问。"));
-  EXPECT_EQ(NewSet(), kLevel12);
-  EXPECT_EQ(settings_.log, "kestrow\\gui\\curr=0\n");
-}
-
-#if !defined(_WIN32)
-// A file size limit makes the writes of the new set fail part way through.
-TEST_F(Rebuild, AWriteFailureChangesNothing) {
-  WriteBytes(paths_.position_list, LinesOfLevel(30000, "44"));
-  std::signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit small = saved;
-  small.rlim_cur = 64 * 1024;
-  setrlimit(RLIMIT_FSIZE, &small);
-  const std::string message = Fail("44");
-  setrlimit(RLIMIT_FSIZE, &saved);
-  EXPECT_EQ(message.rfind("无法写入文件" + runtime::Quoted(paths_.endgame_set) + "：", 0), 0u)
-      << message;
-  ExpectNothingChanged();
-}
-
-// Permissions do not bind the superuser; the build runs these again as an
-// unprivileged user.
-TEST_F(Rebuild, UnprivilegedAReadOnlyEndgameFolderChangesNothing) {
-  if (geteuid() == 0) {
-    GTEST_SKIP() << "permissions do not bind the superuser";
+TEST_F(BadInput, ListsOfNothingButLineEndsMatchNothing) {
+  for (const std::string_view list : {"\r\n\r\n\r\n", "\r\r\r", "\n\n\n", "\t"}) {
+    WriteBytes(paths_.position_list, list);
+    EXPECT_EQ(Run("1"), "级别不在范围（1-179）内");
+    EXPECT_EQ(NewSet(), "");
   }
-  WriteBytes(paths_.position_list, kList);
-  fs::permissions(paths_.endgame_folder,
-                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                  fs::perm_options::remove);
-  const std::string expected =
-      "无法在文件夹" + runtime::Quoted(paths_.endgame_folder) + "中创建新文件：";
-  EXPECT_EQ(Fail("12").rfind(expected, 0), 0u);
-  ExpectNothingChanged();
 }
 
-TEST_F(Rebuild, UnprivilegedAnUnreadablePositionListChangesNothing) {
-  if (geteuid() == 0) {
-    GTEST_SKIP() << "permissions do not bind the superuser";
-  }
-  WriteBytes(paths_.position_list, kList);
-  fs::permissions(paths_.position_list, fs::perms::none);
-  EXPECT_EQ(Fail("12").rfind("无法打开文件" + runtime::Quoted(paths_.position_list) + "：", 0), 0u);
-  ExpectNothingChanged();
+TEST_F(BadInput, ALevelTextWithTabsOrSpacesIsComparedAsItIs) {
+  WriteBytes(paths_.position_list, "a\tb\tc\r\na\t b \r\n");
+  EXPECT_EQ(Run("b\tc"), "级别不在范围（1-179）内");
+  EXPECT_EQ(Run(" b "), "调整完毕共 1 关");
+  EXPECT_EQ(Run("b"), "调整完毕共 1 关");
 }
-#endif
+
+TEST_F(BadInput, LongLevelTextsAndVeryLongLines) {
+  const std::string level(10000, '9');
+  const std::string long_line = std::string(100 << 20, 'p') + "\t5\t" + std::string(64, 'q');
+  WriteBytes(paths_.position_list,
+             "a\t" + level + "\r\n" + long_line + "\r\nb\t" + level + "9\r\nc\t5");
+  EXPECT_EQ(Run(level), "调整完毕共 1 关");
+  EXPECT_EQ(NewSet(), "a\t" + level + "\r\n");
+  EXPECT_EQ(Run("5"), "调整完毕共 2 关");
+  EXPECT_EQ(NewSet(), long_line + "\r\nc\t5\r\n");
+}
 
 }  // namespace
 }  // namespace velkaro::endgame

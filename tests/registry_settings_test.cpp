@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/trainer_progress.h"
-#include "tests/registry_values.h"
+#include "tests/support/registry_values.h"
 
 namespace velkaro::runtime {
 namespace {
@@ -22,7 +22,7 @@ class Registry : public ::testing::Test {
 TEST_F(Registry, CreatesTheKeyAndStoresTextValues) {
   RegistrySettings store;
   store.OpenSection("velkaro-test", "gui")->Save("last", "32767");
-  EXPECT_EQ(testing::ReadRegistryText(kTestSection, L"last"), L"32767");
+  EXPECT_EQ(tests::ReadRegistryText(kTestSection, L"last"), L"32767");
 }
 
 TEST_F(Registry, ReplacesEarlierValuesAndLeavesOthersAlone) {
@@ -31,18 +31,18 @@ TEST_F(Registry, ReplacesEarlierValuesAndLeavesOthersAlone) {
   section->Save("last", "1234567");
   section->Save("other", "kept");
   section->Save("last", "7");
-  EXPECT_EQ(testing::ReadRegistryText(kTestSection, L"last"), L"7");
-  EXPECT_EQ(testing::ReadRegistryText(kTestSection, L"other"), L"kept");
+  EXPECT_EQ(tests::ReadRegistryText(kTestSection, L"last"), L"7");
+  EXPECT_EQ(tests::ReadRegistryText(kTestSection, L"other"), L"kept");
 }
 
 TEST_F(Registry, HoldsTheTrainersProgressWhereTheTrainerReadsIt) {
   const wchar_t* key = L"Software\\VB and VBA Program Settings\\kestrow\\gui";
   RegistrySettings store;
   settings::ResetTrainerProgress(*settings::OpenTrainerSettings(store), 14, true);
-  EXPECT_EQ(testing::ReadRegistryText(key, L"curr"), L"0");
-  EXPECT_EQ(testing::ReadRegistryText(key, L"last"), L"14");
+  EXPECT_EQ(tests::ReadRegistryText(key, L"curr"), L"0");
+  EXPECT_EQ(tests::ReadRegistryText(key, L"last"), L"14");
   settings::ResetTrainerProgress(*settings::OpenTrainerSettings(store), 14, false);
-  EXPECT_EQ(testing::ReadRegistryText(key, L"last"), L"0");
+  EXPECT_EQ(tests::ReadRegistryText(key, L"last"), L"0");
 }
 
 }  // namespace

@@ -2,9 +2,9 @@
 
 #include <cerrno>
 
-#include "app/runtime/codepage.h"
+#include "app/runtime/codepage_system.h"
 
-namespace velkaro::runtime {
+namespace velkaro::runtime::system {
 
 namespace {
 
@@ -54,28 +54,25 @@ class Converter {
 
 }  // namespace
 
-std::optional<std::string> ToFileBytes(std::string_view text) {
-  if (IsAscii(text)) {
-    return std::string(text);
-  }
+std::optional<std::string> EncodeStrict(std::string_view text) {
   std::string bytes;
   Converter encoder(kFileCodePage, "UTF-8");
   if (!encoder.Convert(text, bytes, [](std::string_view) { return false; })) {
     return std::nullopt;
   }
-  // Only bytes that read back as the same text can stand for it.
-  std::string back;
-  Converter decoder("UTF-8", kFileCodePage);
-  if (!decoder.Convert(bytes, back, [](std::string_view) { return false; }) || back != text) {
-    return std::nullopt;
-  }
   return bytes;
 }
 
-std::string FromFileBytes(std::string_view bytes) {
-  if (IsAscii(bytes)) {
-    return std::string(bytes);
+std::optional<std::string> DecodeStrict(std::string_view bytes) {
+  std::string text;
+  Converter decoder("UTF-8", kFileCodePage);
+  if (!decoder.Convert(bytes, text, [](std::string_view) { return false; })) {
+    return std::nullopt;
   }
+  return text;
+}
+
+std::string DecodeLenient(std::string_view bytes) {
   std::string text;
   Converter decoder("UTF-8", kFileCodePage);
   decoder.Convert(bytes, text, [&text](std::string_view& rest) {
@@ -86,4 +83,4 @@ std::string FromFileBytes(std::string_view bytes) {
   return text;
 }
 
-}  // namespace velkaro::runtime
+}  // namespace velkaro::runtime::system

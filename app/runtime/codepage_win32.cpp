@@ -1,13 +1,13 @@
 #include <windows.h>
 
-#include "app/runtime/codepage.h"
+#include "app/runtime/codepage_system.h"
 #include "app/runtime/wide_text.h"
 
-namespace velkaro::runtime {
+namespace velkaro::runtime::system {
 
 namespace {
 
-// Strict UTF-8 to UTF-16; nothing for invalid UTF-8.
+// UTF-16 of `bytes` in `code_page`; nothing when a byte is invalid there.
 std::optional<std::wstring> StrictWide(UINT code_page, std::string_view bytes) {
   if (bytes.empty()) {
     return std::wstring();
@@ -25,39 +25,41 @@ std::optional<std::wstring> StrictWide(UINT code_page, std::string_view bytes) {
 
 }  // namespace
 
-std::optional<std::string> ToFileBytes(std::string_view text) {
-  if (IsAscii(text)) {
-    return std::string(text);
-  }
+// The files' code page is the system's ANSI code page (936 on Simplified Chinese Windows).
+
+std::optional<std::string> EncodeStrict(std::string_view text) {
   const std::optional<std::wstring> wide = StrictWide(CP_UTF8, text);
   if (!wide) {
     return std::nullopt;
   }
-  const UINT code_page = ::GetACP();
-  if (code_page == CP_UTF8) {
+  if (::GetACP() == CP_UTF8) {
     return std::string(text);
   }
   const int size = static_cast<int>(wide->size());
   BOOL used_default = FALSE;
-  const int length = ::WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, wide->data(), size,
+  const int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide->data(), size,
                                            nullptr, 0, nullptr, &used_default);
   if (length <= 0 || used_default) {
     return std::nullopt;
   }
   std::string bytes(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, wide->data(), size, bytes.data(), length,
+  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide->data(), size, bytes.data(), length,
                         nullptr, &used_default);
-  // Only bytes that read back as the same text can stand for it.
-  if (used_default || StrictWide(code_page, bytes) != wide) {
+  if (used_default) {
     return std::nullopt;
   }
   return bytes;
 }
 
-std::string FromFileBytes(std::string_view bytes) {
-  if (IsAscii(bytes)) {
-    return std::string(bytes);
+std::optional<std::string> DecodeStrict(std::string_view bytes) {
+  const std::optional<std::wstring> wide = StrictWide(CP_ACP, bytes);
+  if (!wide) {
+    return std::nullopt;
   }
+  return WideToUtf8(*wide);
+}
+
+std::string DecodeLenient(std::string_view bytes) {
   const int size = static_cast<int>(bytes.size());
   const int length = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
@@ -65,4 +67,4 @@ std::string FromFileBytes(std::string_view bytes) {
   return WideToUtf8(wide);
 }
 
-}  // namespace velkaro::runtime
+}  // namespace velkaro::runtime::system

@@ -1,18 +1,15 @@
 #include "app/runtime/failure.h"
 
+#include "app/runtime/texts.h"
+
 namespace velkaro::runtime {
 
-std::string Quoted(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return "“" + std::string(text.begin(), text.end()) + "”";
+std::string SystemReason(std::uint32_t code) {
+  return texts::Reason(SystemDescription(code), code);
 }
 
 Failure SystemFailure(std::string_view what, std::uint32_t code) {
-  std::string message = "无法";
-  message += what;
-  message += "：";
-  message += SystemReason(code);
-  return Failure(message);
+  return Failure(texts::Cannot(what, SystemReason(code)));
 }
 
 }  // namespace velkaro::runtime

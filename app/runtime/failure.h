@@ -22,8 +22,8 @@ std::uint32_t LastSystemError();
 // The system's own description of an error code, in UTF-8, with the code.
 std::string SystemReason(std::uint32_t code);
 
-// A path as UTF-8 text, in Chinese quotation marks, for messages.
-std::string Quoted(const std::filesystem::path& path);
+// The system's description alone, empty when it has none (system_error_*.cpp).
+std::string SystemDescription(std::uint32_t code);
 
 // "无法<what>：<the system's reason>"
 Failure SystemFailure(std::string_view what, std::uint32_t code);

@@ -6,6 +6,8 @@
 #include <span>
 #include <string_view>
 
+#include "app/runtime/native_handle.h"
+
 namespace velkaro::runtime {
 
 // A file open for reading, as bytes. Every failure throws Failure naming the file.
@@ -26,7 +28,7 @@ class InputFile {
 
  private:
   std::filesystem::path path_;
-  std::intptr_t handle_;
+  NativeHandle handle_{};
 };
 
 // A new file that is to replace `target` whole. It is created exclusively, under
@@ -52,7 +54,7 @@ class ReplacementFile {
 
   std::filesystem::path target_;
   std::filesystem::path temporary_;
-  std::intptr_t handle_;
+  NativeHandle handle_{};
   bool open_ = false;
   bool committed_ = false;
 };

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
+
+#include "app/runtime/native_handle.h"
 
 namespace velkaro::runtime {
 
@@ -16,7 +17,7 @@ class FolderLock {
   FolderLock& operator=(const FolderLock&) = delete;
 
  private:
-  std::intptr_t handle_;
+  NativeHandle handle_{};
 };
 
 }  // namespace velkaro::runtime

@@ -4,28 +4,27 @@
 
 #include <cerrno>
 
-#include "app/runtime/failure.h"
-#include "app/runtime/folder_lock.h"
+#include "app/runtime/folder_lock_system.h"
 
-namespace velkaro::runtime {
+namespace velkaro::runtime::system {
 
-FolderLock::FolderLock(const std::filesystem::path& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
-    throw SystemFailure("锁定文件夹" + Quoted(folder), LastSystemError());
-  }
-  while (::flock(fd, LOCK_EX) != 0) {
+std::uint32_t OpenFolderLock(const std::filesystem::path& folder, NativeHandle& lock) {
+  lock = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  return lock >= 0 ? 0 : static_cast<std::uint32_t>(errno);
+}
+
+std::uint32_t TakeFolderLock(NativeHandle lock) {
+  while (::flock(lock, LOCK_EX) != 0) {
     if (errno != EINTR) {
-      const std::uint32_t code = LastSystemError();
-      ::close(fd);
-      throw SystemFailure("锁定文件夹" + Quoted(folder), code);
+      return static_cast<std::uint32_t>(errno);
     }
   }
-  handle_ = fd;
+  return 0;
 }
 
-FolderLock::~FolderLock() {
-  ::close(static_cast<int>(handle_));
+void CloseFolderLock(NativeHandle lock, bool /*held*/) {
+  // Closing lets the lock go.
+  ::close(lock);
 }
 
-}  // namespace velkaro::runtime
+}  // namespace velkaro::runtime::system

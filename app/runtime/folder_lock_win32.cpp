@@ -1,11 +1,11 @@
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
-#include "app/runtime/failure.h"
-#include "app/runtime/folder_lock.h"
+#include "app/runtime/folder_lock_system.h"
 
-namespace velkaro::runtime {
+namespace velkaro::runtime::system {
 
 namespace {
 
@@ -29,26 +29,23 @@ std::wstring MutexName(const std::filesystem::path& folder) {
 
 }  // namespace
 
-FolderLock::FolderLock(const std::filesystem::path& folder) {
-  const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, MutexName(folder).c_str());
-  if (mutex == nullptr) {
-    throw SystemFailure("锁定文件夹" + Quoted(folder), LastSystemError());
-  }
+std::uint32_t OpenFolderLock(const std::filesystem::path& folder, NativeHandle& lock) {
+  lock = ::CreateMutexW(nullptr, FALSE, MutexName(folder).c_str());
+  return lock != nullptr ? 0 : ::GetLastError();
+}
+
+std::uint32_t TakeFolderLock(NativeHandle lock) {
   // An abandoned mutex is ours too: its holder ended, and a set is only ever
   // replaced whole.
-  const DWORD waited = ::WaitForSingleObject(mutex, INFINITE);
-  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
-    const std::uint32_t code = LastSystemError();
-    ::CloseHandle(mutex);
-    throw SystemFailure("锁定文件夹" + Quoted(folder), code);
+  const DWORD waited = ::WaitForSingleObject(lock, INFINITE);
+  return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED ? 0 : ::GetLastError();
+}
+
+void CloseFolderLock(NativeHandle lock, bool held) {
+  if (held) {
+    ::ReleaseMutex(lock);
   }
-  handle_ = reinterpret_cast<std::intptr_t>(mutex);
+  ::CloseHandle(lock);
 }
 
-FolderLock::~FolderLock() {
-  const auto mutex = reinterpret_cast<HANDLE>(handle_);
-  ::ReleaseMutex(mutex);
-  ::CloseHandle(mutex);
-}
-
-}  // namespace velkaro::runtime
+}  // namespace velkaro::runtime::system

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/runtime/failure.h"
+#include "app/runtime/texts.h"
 #include "app/runtime/wide_text.h"
 
 namespace velkaro::runtime {
@@ -14,7 +15,7 @@ void ShowMessage(HWND owner, std::string_view text) {
 void ShowFailure(HWND owner, const std::exception& failure) {
   std::string text = failure.what();
   if (dynamic_cast<const Failure*>(&failure) == nullptr) {
-    text = "意外错误：" + text;
+    text = texts::Unexpected(text);
   }
   ::MessageBoxW(owner, Utf8ToWide(text).c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
 }

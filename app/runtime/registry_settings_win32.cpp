@@ -4,6 +4,7 @@
 
 #include "app/runtime/failure.h"
 #include "app/runtime/registry_settings.h"
+#include "app/runtime/texts.h"
 #include "app/runtime/wide_text.h"
 
 namespace velkaro::runtime {
@@ -28,7 +29,7 @@ class RegistrySection : public SettingsSection {
         ::RegSetValueExW(key_, wide_key.c_str(), 0, REG_SZ,
                          reinterpret_cast<const BYTE*>(wide_value.c_str()), bytes);
     if (status != ERROR_SUCCESS) {
-      throw SystemFailure("写入设置“" + name_ + "\\" + std::string(key) + "”",
+      throw SystemFailure(texts::WriteSettingAction(name_ + "\\" + std::string(key)),
                           static_cast<std::uint32_t>(status));
     }
   }
@@ -49,7 +50,7 @@ std::unique_ptr<SettingsSection> RegistrySettings::OpenSection(std::string_view 
       ::RegCreateKeyExW(HKEY_CURRENT_USER, Utf8ToWide(path).c_str(), 0, nullptr,
                         REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr);
   if (status != ERROR_SUCCESS) {
-    throw SystemFailure("打开设置“" + std::string(kRoot) + path + "”",
+    throw SystemFailure(texts::OpenSettingAction(std::string(kRoot) + path),
                         static_cast<std::uint32_t>(status));
   }
   return std::make_unique<RegistrySection>(key, std::string(kRoot) + path);

@@ -10,9 +10,8 @@ std::uint32_t LastSystemError() {
   return static_cast<std::uint32_t>(errno);
 }
 
-std::string SystemReason(std::uint32_t code) {
-  const int number = static_cast<int>(code);
-  return std::string(std::strerror(number)) + "（错误代码 " + std::to_string(code) + "）";
+std::string SystemDescription(std::uint32_t code) {
+  return std::strerror(static_cast<int>(code));
 }
 
 }  // namespace velkaro::runtime

@@ -28,17 +28,14 @@ std::wstring FormatSystemMessage(DWORD code, DWORD language) {
 
 }  // namespace
 
-std::string SystemReason(std::uint32_t code) {
+std::string SystemDescription(std::uint32_t code) {
   // Chinese when the system has it, whatever the user's display language.
   std::wstring text =
       FormatSystemMessage(code, MAKELANGID(LANG_CHINESE_SIMPLIFIED, SUBLANG_CHINESE_SIMPLIFIED));
   if (text.empty()) {
     text = FormatSystemMessage(code, 0);
   }
-  if (text.empty()) {
-    text = L"未知错误";
-  }
-  return WideToUtf8(text) + "（错误代码 " + std::to_string(code) + "）";
+  return WideToUtf8(text);
 }
 
 }  // namespace velkaro::runtime

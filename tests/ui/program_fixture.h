@@ -9,14 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/registry_values.h"
-#include "tests/scratch_folder.h"
+#include "tests/support/registry_values.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/ui/program_window.h"
 #include "tests/ui/ui_driver.h"
 
-namespace velkaro::testing {
+namespace velkaro::tests {
 
-constexpr wchar_t kFormClass[] = L"VelkaroForm1";
-constexpr wchar_t kMessageBoxClass[] = L"#32770";
 constexpr wchar_t kSettingsKey[] = L"Software\\VB and VBA Program Settings\\kestrow\\gui";
 
 constexpr std::string_view kOldSet = "4k3/8/8/8/8/8/4P3/4K3 w - - 0 1\t7\r\n";
@@ -30,9 +29,6 @@ constexpr std::string_view kLevel12 =
     "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1\t12\tbm Rd8#\r\n"
     "8/5k2/8/8/8/8/5K2/7R w - - 0 1\t12\r\n"
     "7k/8/6K1/8/8/8/8/6Q1 w - - 0 1\t12\r\n";
-
-// The controls, in tab order.
-enum Control { kLabel1, kText1, kCommand1, kCheck1, kLabel2 };
 
 // A working folder with a position list and an endgame set, trainer settings
 // in the registry, and the program started there on request.
@@ -60,10 +56,10 @@ class Program : public ::testing::Test {
       return nullptr;
     }
     Activate(form);
-    controls_ = ChildrenOf(form);
-    if (controls_.size() != 5) {
-      ADD_FAILURE() << "the window has " << controls_.size() << " controls";
-      controls_.resize(5);
+    controls_ = ControlsOf(form);
+    if (controls_.empty()) {
+      ADD_FAILURE() << "the window has " << ChildrenOf(form).size() << " controls";
+      controls_.resize(kControlCount);
     }
     return form;
   }
@@ -107,4 +103,4 @@ class Program : public ::testing::Test {
   std::vector<HWND> controls_;
 };
 
-}  // namespace velkaro::testing
+}  // namespace velkaro::tests

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace velkaro::testing {
+namespace velkaro::tests {
 
 // Drives velkaro.exe the way a user does: finds its windows, types, clicks,
 // reads message boxes. Input goes through SendInput, as from the keyboard and
@@ -63,7 +63,4 @@ struct MessageBoxContent {
 };
 MessageBoxContent ReadMessageBox(HWND box);
 
-// Saves what the screen shows of the window as a PNG file.
-void SaveScreenshot(HWND window, const std::filesystem::path& file);
-
-}  // namespace velkaro::testing
+}  // namespace velkaro::tests

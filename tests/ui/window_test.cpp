@@ -6,12 +6,12 @@
 #include <memory>
 #include <string>
 
-#include "tests/registry_values.h"
-#include "tests/scratch_folder.h"
+#include "tests/support/registry_values.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/ui/program_fixture.h"
 #include "tests/ui/ui_driver.h"
 
-namespace velkaro::testing {
+namespace velkaro::tests {
 namespace {
 
 namespace fs = std::filesystem;
@@ -200,4 +200,4 @@ TEST_F(ProgramInAChineseFolder, RebuildsTheSet) {
 }
 
 }  // namespace
-}  // namespace velkaro::testing
+}  // namespace velkaro::tests

@@ -1,3 +1,6 @@
+// What a rebuild guarantees whatever happens: every failure leaves the set and
+// the settings as they were and says what failed; links are not followed;
+// copies at once never mix. What it makes of its input is in rebuild_test.cpp.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -8,66 +11,134 @@
 #include <thread>
 
 #include "app/runtime/failure.h"
+#include "app/runtime/texts.h"
 #include "endgame/messages.h"
 #include "endgame/rebuild.h"
 #include "tests/rebuild_fixture.h"
-#include "tests/scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 #if !defined(_WIN32)
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace velkaro::endgame {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ReadBytes;
-using testing::WriteBytes;
+using tests::ReadBytes;
+using tests::WriteBytes;
 
-// Lines no level matches, however the input is cut.
-class BadInput : public RebuildTest {};
+// Every failure the program can meet leaves the set and the settings as they
+// were, and says what failed.
+class FailedRebuild : public RebuildTest {};
 
-TEST_F(BadInput, NulAndBytesInvalidInTheCodePageAreCarriedAsTheyAre) {
-  const std::string odd = std::string("8/8\0/8", 6) + "\t3\t\x81\xff\x80\x00 end";
-  WriteBytes(paths_.position_list, odd + "\r\n" + std::string("x\t3\0\r\n", 6) + "\x81\t3");
-  EXPECT_EQ(Run("3"), "调整完毕共 2 关");
-  EXPECT_EQ(NewSet(), odd + "\r\n\x81\t3\r\n");
+TEST_F(FailedRebuild, OneStageTooManyChangesNothing) {
+  WriteBytes(paths_.position_list, LinesOfLevel(kMaxStages + 1, "44"));
+  EXPECT_EQ(Fail("44"), TooManyStagesMessage(kMaxStages, paths_.endgame_set));
+  ExpectNothingChanged();
 }
 
-TEST_F(BadInput, ListsOfNothingButLineEndsMatchNothing) {
-  for (const std::string_view list : {"\r\n\r\n\r\n", "\r\r\r", "\n\n\n", "\t"}) {
-    WriteBytes(paths_.position_list, list);
-    EXPECT_EQ(Run("1"), "级别不在范围（1-179）内");
-    EXPECT_EQ(NewSet(), "");
+TEST_F(FailedRebuild, AMissingPositionListChangesNothing) {
+  EXPECT_EQ(
+      Fail("5").rfind("无法打开文件" + runtime::texts::Quoted(paths_.position_list) + "：", 0), 0u);
+  ExpectNothingChanged();
+}
+
+TEST_F(FailedRebuild, APositionListThatCannotBeReadChangesNothing) {
+  fs::create_directory(paths_.position_list);
+  const std::string message = Fail("5");
+  EXPECT_EQ(message.rfind("无法", 0), 0u);
+  EXPECT_NE(message.find(runtime::texts::Quoted(paths_.position_list) + "："), std::string::npos)
+      << message;
+  ExpectNothingChanged();
+}
+
+TEST_F(FailedRebuild, AMissingEndgameFolderIsNamedAndNotCreated) {
+  WriteBytes(paths_.position_list, kList);
+  fs::remove_all(paths_.endgame_folder);
+  const std::string expected =
+      "无法在文件夹" + runtime::texts::Quoted(paths_.endgame_folder) + "中创建新文件：";
+  EXPECT_EQ(Fail("12").rfind(expected, 0), 0u);
+  EXPECT_FALSE(fs::exists(paths_.endgame_folder));
+  EXPECT_EQ(settings_.log, "");
+}
+
+TEST_F(FailedRebuild, SettingsThatCannotBeOpenedChangeNothing) {
+  WriteBytes(paths_.position_list, kList);
+  settings_.refuse_open = true;
+  EXPECT_EQ(Fail("12"), "无法打开设置“kestrow\\gui\\”：拒绝访问。");
+  ExpectNothingChanged();
+}
+
+TEST_F(FailedRebuild, SettingsThatCannotBeSavedAreReportedAfterTheNewSet) {
+  WriteBytes(paths_.position_list, kList);
+  settings_.refuse_save = 2;
+  EXPECT_EQ(Fail("12"), ProgressNotSavedMessage(paths_.endgame_set,
+                                                "无法写入设置“kestrow\\gui\\last”：拒绝访问。"));
+  EXPECT_EQ(NewSet(), kLevel12);
+  EXPECT_EQ(settings_.log, "kestrow\\gui\\curr=0\n");
+}
+
+#if !defined(_WIN32)
+// A file size limit makes the writes of the new set fail part way through.
+TEST_F(FailedRebuild, AWriteFailureChangesNothing) {
+  WriteBytes(paths_.position_list, LinesOfLevel(30000, "44"));
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 64 * 1024;
+  setrlimit(RLIMIT_FSIZE, &small);
+  const std::string message = Fail("44");
+  setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_EQ(message.rfind("无法写入文件" + runtime::texts::Quoted(paths_.endgame_set) + "：", 0),
+            0u)
+      << message;
+  ExpectNothingChanged();
+}
+
+// Permissions do not bind the superuser; the build runs these again as an
+// unprivileged user.
+TEST_F(FailedRebuild, UnprivilegedAReadOnlyEndgameFolderChangesNothing) {
+  if (geteuid() == 0) {
+    GTEST_SKIP() << "permissions do not bind the superuser";
   }
+  WriteBytes(paths_.position_list, kList);
+  fs::permissions(paths_.endgame_folder,
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  const std::string expected =
+      "无法在文件夹" + runtime::texts::Quoted(paths_.endgame_folder) + "中创建新文件：";
+  EXPECT_EQ(Fail("12").rfind(expected, 0), 0u);
+  ExpectNothingChanged();
 }
 
-TEST_F(BadInput, ALevelTextWithTabsOrSpacesIsComparedAsItIs) {
-  WriteBytes(paths_.position_list, "a\tb\tc\r\na\t b \r\n");
-  EXPECT_EQ(Run("b\tc"), "级别不在范围（1-179）内");
-  EXPECT_EQ(Run(" b "), "调整完毕共 1 关");
-  EXPECT_EQ(Run("b"), "调整完毕共 1 关");
+TEST_F(FailedRebuild, UnprivilegedAnUnreadablePositionListChangesNothing) {
+  if (geteuid() == 0) {
+    GTEST_SKIP() << "permissions do not bind the superuser";
+  }
+  WriteBytes(paths_.position_list, kList);
+  fs::permissions(paths_.position_list, fs::perms::none);
+  EXPECT_EQ(
+      Fail("12").rfind("无法打开文件" + runtime::texts::Quoted(paths_.position_list) + "：", 0),
+      0u);
+  ExpectNothingChanged();
 }
-
-TEST_F(BadInput, LongLevelTextsAndVeryLongLines) {
-  const std::string level(10000, '9');
-  const std::string long_line = std::string(100 << 20, 'p') + "\t5\t" + std::string(64, 'q');
-  WriteBytes(paths_.position_list,
-             "a\t" + level + "\r\n" + long_line + "\r\nb\t" + level + "9\r\nc\t5");
-  EXPECT_EQ(Run(level), "调整完毕共 1 关");
-  EXPECT_EQ(NewSet(), "a\t" + level + "\r\n");
-  EXPECT_EQ(Run("5"), "调整完毕共 2 关");
-  EXPECT_EQ(NewSet(), long_line + "\r\nc\t5\r\n");
-}
+#endif
 
 // Rebuilds of two levels at once: the set and the progress always come whole
 // from one of them.
-TEST_F(BadInput, RebuildsAtTheSameTimeNeverMix) {
+class Concurrency : public RebuildTest {};
+
+TEST_F(Concurrency, RebuildsOfTwoLevelsAtOnceNeverMix) {
   WriteBytes(paths_.position_list, LinesOfLevel(3000, "1") + LinesOfLevel(2000, "2"));
   std::mutex settings_lock;
   struct SharedSettings : runtime::SettingsStore {
     std::mutex* lock;
-    runtime::MemorySettings* store;
+    tests::MemorySettings* store;
     struct Section : runtime::SettingsSection {
       std::mutex* lock;
       std::unique_ptr<runtime::SettingsSection> inner;
@@ -99,7 +170,7 @@ TEST_F(BadInput, RebuildsAtTheSameTimeNeverMix) {
   const std::string set = NewSet();
   ASSERT_TRUE(set == LinesOfLevel(3000, "1") || set == LinesOfLevel(2000, "2"));
   EXPECT_EQ(settings_.Value(kLast), set.size() == LinesOfLevel(3000, "1").size() ? "3000" : "2000");
-  EXPECT_EQ(testing::EntriesOf(paths_.endgame_folder), std::vector<std::string>{"VIRLA.EPD"});
+  EXPECT_EQ(tests::EntriesOf(paths_.endgame_folder), std::vector<std::string>{"VIRLA.EPD"});
 }
 
 #if !defined(_WIN32)
@@ -133,26 +204,28 @@ class InjectedFault : public RebuildTest {
 };
 
 TEST_F(InjectedFault, AReadErrorInTheMiddleOfTheListChangesNothing) {
-  ExpectFailure("VELKARO_FAIL_READ_AT", "1500000",
-                "无法读取文件" + runtime::Quoted(paths_.position_list) + "：" + std::strerror(EIO));
+  ExpectFailure(
+      "VELKARO_FAIL_READ_AT", "1500000",
+      "无法读取文件" + runtime::texts::Quoted(paths_.position_list) + "：" + std::strerror(EIO));
 }
 
 TEST_F(InjectedFault, AFullDiskChangesNothing) {
   ExpectFailure(
       "VELKARO_FAIL_WRITE_AT", "300000",
-      "无法写入文件" + runtime::Quoted(paths_.endgame_set) + "：" + std::strerror(ENOSPC));
+      "无法写入文件" + runtime::texts::Quoted(paths_.endgame_set) + "：" + std::strerror(ENOSPC));
 }
 
 TEST_F(InjectedFault, FailingToFlushOrCloseTheNewSetChangesNothing) {
   const std::string expected =
-      "无法写入文件" + runtime::Quoted(paths_.endgame_set) + "：" + std::strerror(EIO);
+      "无法写入文件" + runtime::texts::Quoted(paths_.endgame_set) + "：" + std::strerror(EIO);
   ExpectFailure("VELKARO_FAIL_FSYNC", "1", expected);
   ExpectFailure("VELKARO_FAIL_CLOSE", "1", expected);
 }
 
 TEST_F(InjectedFault, FailingToReplaceTheSetChangesNothing) {
-  ExpectFailure("VELKARO_FAIL_RENAME", "1",
-                "无法替换文件" + runtime::Quoted(paths_.endgame_set) + "：" + std::strerror(EIO));
+  ExpectFailure(
+      "VELKARO_FAIL_RENAME", "1",
+      "无法替换文件" + runtime::texts::Quoted(paths_.endgame_set) + "：" + std::strerror(EIO));
 }
 
 // A real full disk: the test run mounts a small file system and names it.
@@ -169,12 +242,12 @@ TEST_F(RebuildTest, SmallDiskAFullDiskChangesNothing) {
     RebuildEndgameSet(paths, "44", kTicked, settings_);
     FAIL() << "the rebuild did not fail";
   } catch (const runtime::Failure& failure) {
-    EXPECT_EQ(std::string(failure.what()), "无法写入文件" + runtime::Quoted(paths.endgame_set) +
-                                               "：" + std::strerror(ENOSPC) + "（错误代码 " +
-                                               std::to_string(ENOSPC) + "）");
+    EXPECT_EQ(std::string(failure.what()),
+              "无法写入文件" + runtime::texts::Quoted(paths.endgame_set) + "：" +
+                  std::strerror(ENOSPC) + "（错误代码 " + std::to_string(ENOSPC) + "）");
   }
   EXPECT_EQ(ReadBytes(paths.endgame_set), kOldSet);
-  EXPECT_EQ(testing::EntriesOf(paths.endgame_folder), std::vector<std::string>{"VIRLA.EPD"});
+  EXPECT_EQ(tests::EntriesOf(paths.endgame_folder), std::vector<std::string>{"VIRLA.EPD"});
   EXPECT_EQ(settings_.log, "");
 }
 

@@ -7,18 +7,18 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/registry_values.h"
+#include "tests/support/registry_values.h"
 #include "tests/ui/program_fixture.h"
 #include "tests/ui/ui_driver.h"
 
-namespace velkaro::testing {
+namespace velkaro::tests {
 namespace {
 
 namespace fs = std::filesystem;
 
 // What the user meets when the rebuild cannot be done: an error message that
 // names the file or setting, exit code 1, and everything as it was.
-class Failure : public Program {
+class FailingRebuild : public Program {
  protected:
   using Program::Program;
 
@@ -37,7 +37,7 @@ class Failure : public Program {
   }
 };
 
-TEST_F(Failure, AReadOnlySetIsKept) {
+TEST_F(FailingRebuild, AReadOnlySetIsKept) {
   ASSERT_NE(Start(), nullptr);
   ::SetFileAttributesW(set_.c_str(), FILE_ATTRIBUTE_READONLY);
   const MessageBoxContent box = PressForError();
@@ -46,7 +46,7 @@ TEST_F(Failure, AReadOnlySetIsKept) {
   ExpectNothingChanged();
 }
 
-TEST_F(Failure, ASetHeldOpenByAnotherProgramIsKept) {
+TEST_F(FailingRebuild, ASetHeldOpenByAnotherProgramIsKept) {
   ASSERT_NE(Start(), nullptr);
   const HANDLE held = ::CreateFileW(set_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -57,7 +57,7 @@ TEST_F(Failure, ASetHeldOpenByAnotherProgramIsKept) {
   ExpectNothingChanged();
 }
 
-TEST_F(Failure, APositionListThatIsAFolderIsNamed) {
+TEST_F(FailingRebuild, APositionListThatIsAFolderIsNamed) {
   fs::remove(folder_.path() / "chessfen.txt");
   fs::create_directory(folder_.path() / "chessfen.txt");
   ASSERT_NE(Start(), nullptr);
@@ -89,7 +89,7 @@ void SetAccess(const wchar_t* key_path, bool writable) {
   ::RegCloseKey(key);
 }
 
-TEST_F(Failure, SettingsThatCannotBeWrittenChangeNothing) {
+TEST_F(FailingRebuild, SettingsThatCannotBeWrittenChangeNothing) {
   SetAccess(kSettingsKey, false);
   HKEY probe = nullptr;
   const LSTATUS denied = ::RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &probe);
@@ -106,7 +106,7 @@ TEST_F(Failure, SettingsThatCannotBeWrittenChangeNothing) {
   ExpectNothingChanged();
 }
 
-TEST_F(Failure, ALevelBeyondTheCodePageOrVeryLongIsTakenAsTyped) {
+TEST_F(FailingRebuild, ALevelBeyondTheCodePageOrVeryLongIsTakenAsTyped) {
   const std::wstring long_level(40000, L'7');
   WriteBytes(folder_.path() / "chessfen.txt",
              "a\t" + std::string(40000, '7') + "\r\nb\t" + std::string(39999, '7') + "\r\n");
@@ -131,7 +131,9 @@ TEST_F(Failure, ALevelBeyondTheCodePageOrVeryLongIsTakenAsTyped) {
 
 // Two copies started in one folder, both pressed at once: the set and the
 // progress afterwards are whole from one of them.
-TEST_F(Failure, TwoCopiesAtOnceNeverMix) {
+class TwoCopies : public Program {};
+
+TEST_F(TwoCopies, PressedAtOnceNeverMix) {
   ASSERT_NE(Start(), nullptr);
   const auto first_controls = controls_;
   auto first = std::move(program_);
@@ -161,9 +163,9 @@ TEST_F(Failure, TwoCopiesAtOnceNeverMix) {
 }
 
 // A real full disk: the test run mounts a small file system and names it.
-class FullDisk : public Failure {
+class FullDisk : public FailingRebuild {
  protected:
-  FullDisk() : Failure("velkaro-ui", SmallDisk()) {}
+  FullDisk() : FailingRebuild("velkaro-ui", SmallDisk()) {}
 
   static fs::path SmallDisk() {
     const char* unix_path = std::getenv("VELKARO_SMALL_DISK");
@@ -195,4 +197,4 @@ TEST_F(FullDisk, SmallDiskAFullDiskKeepsTheSet) {
 }
 
 }  // namespace
-}  // namespace velkaro::testing
+}  // namespace velkaro::tests

@@ -7,14 +7,15 @@
 
 #include "app/runtime/settings_store.h"
 
-namespace velkaro::runtime {
+namespace velkaro::tests {
 
 // A settings store held in memory, for running the program's rules without the
-// system's store. Values are addressed as "application\section\key".
-class MemorySettings : public SettingsStore {
+// system's store, and failing on request as an unwritable store would. Values are addressed as
+// "application\section\key".
+class MemorySettings : public runtime::SettingsStore {
  public:
-  std::unique_ptr<SettingsSection> OpenSection(std::string_view application,
-                                               std::string_view section) override;
+  std::unique_ptr<runtime::SettingsSection> OpenSection(std::string_view application,
+                                                        std::string_view section) override;
 
   std::optional<std::string> Value(std::string_view path) const;
 
@@ -31,4 +32,4 @@ class MemorySettings : public SettingsStore {
   friend class MemorySection;
 };
 
-}  // namespace velkaro::runtime
+}  // namespace velkaro::tests

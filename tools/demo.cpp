@@ -8,11 +8,14 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/ui/program_window.h"
 #include "tests/ui/ui_driver.h"
+#include "tools/screenshot.h"
 
 int wmain(int argc, wchar_t** argv) {
   namespace fs = std::filesystem;
-  using namespace velkaro::testing;
+  using namespace velkaro::tests;
+  using velkaro::tools::SaveScreenshot;
   if (argc < 3) {
     std::fputs("usage: velkaro_demo PICTURE-FOLDER LEVEL\n", stderr);
     return 2;
@@ -21,9 +24,9 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring level = argv[2];
 
   RunningProgram program(ProgramPath(), fs::current_path());
-  const HWND form = program.WaitForWindow(L"VelkaroForm1");
+  const HWND form = program.WaitForWindow(kFormClass);
   if (form == nullptr) {
-    const HWND box = program.WaitForWindow(L"#32770", 1);
+    const HWND box = program.WaitForWindow(kMessageBoxClass, 1);
     if (box != nullptr) {
       SaveScreenshot(box, pictures / L"velkaro-message.png");
       std::fwprintf(stderr, L"the program stopped at start: %ls\n",
@@ -33,12 +36,16 @@ int wmain(int argc, wchar_t** argv) {
   }
   Activate(form);
   SaveScreenshot(form, pictures / L"velkaro-window.png");
-  const auto controls = ChildrenOf(form);
+  const auto controls = ControlsOf(form);
+  if (controls.empty()) {
+    std::fputs("the window is not the program's\n", stderr);
+    return 1;
+  }
   Type(level);
-  Click(controls.at(3));  // the cleared box
+  Click(controls[kCheck1]);
   SaveScreenshot(form, pictures / L"velkaro-ready.png");
-  Click(controls.at(2));  // the set-change button
-  const HWND box = program.WaitForWindow(L"#32770");
+  Click(controls[kCommand1]);
+  const HWND box = program.WaitForWindow(kMessageBoxClass);
   if (box == nullptr) {
     std::fputs("no message appeared\n", stderr);
     return 1;

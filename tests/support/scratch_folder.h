@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace velkaro::testing {
+namespace velkaro::tests {
 
 // A new empty folder for one test, in `base`, removed with everything in it afterwards.
 class ScratchFolder {
@@ -28,4 +28,4 @@ std::string ReadBytes(const std::filesystem::path& file);
 // Names of the entries of a folder, sorted.
 std::vector<std::string> EntriesOf(const std::filesystem::path& folder);
 
-}  // namespace velkaro::testing
+}  // namespace velkaro::tests

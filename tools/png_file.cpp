@@ -1,11 +1,11 @@
-#include "tests/ui/png_file.h"
+#include "tools/png_file.h"
 
 #include <array>
 #include <cstdint>
 #include <fstream>
 #include <string>
 
-namespace velkaro::testing {
+namespace velkaro::tools {
 
 namespace {
 
@@ -85,4 +85,4 @@ void WritePng(const std::filesystem::path& file, int width, int height, const un
   std::ofstream(file, std::ios::binary).write(png.data(), static_cast<std::streamsize>(png.size()));
 }
 
-}  // namespace velkaro::testing
+}  // namespace velkaro::tools

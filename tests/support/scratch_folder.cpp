@@ -1,11 +1,11 @@
-#include "tests/scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 #include <algorithm>
 #include <fstream>
 #include <random>
 #include <stdexcept>
 
-namespace velkaro::testing {
+namespace velkaro::tests {
 
 namespace fs = std::filesystem;
 
@@ -66,4 +66,4 @@ std::vector<std::string> EntriesOf(const fs::path& folder) {
   return names;
 }
 
-}  // namespace velkaro::testing
+}  // namespace velkaro::tests

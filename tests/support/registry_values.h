@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace velkaro::testing {
+namespace velkaro::tests {
 
 // A REG_SZ value under HKEY_CURRENT_USER, read straight from the registry.
 inline std::optional<std::wstring> ReadRegistryText(const wchar_t* key, const wchar_t* name) {
@@ -25,4 +25,4 @@ inline void WriteRegistryText(const wchar_t* key, const wchar_t* name, const wch
                     static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
 }
 
-}  // namespace velkaro::testing
+}  // namespace velkaro::tests

@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
-namespace velkaro::testing {
+namespace velkaro::tools {
 
 // Writes 32-bit BGRX pixels, top row first, as an RGB PNG file (uncompressed
 // deflate: screenshots are small).
 void WritePng(const std::filesystem::path& file, int width, int height, const unsigned char* bgrx);
 
-}  // namespace velkaro::testing
+}  // namespace velkaro::tools

@@ -1,10 +1,10 @@
-#include "app/runtime/memory_settings.h"
+#include "tests/support/memory_settings.h"
 
 #include "app/runtime/failure.h"
 
-namespace velkaro::runtime {
+namespace velkaro::tests {
 
-class MemorySection : public SettingsSection {
+class MemorySection : public runtime::SettingsSection {
  public:
   MemorySection(MemorySettings& store, std::string prefix)
       : store_(store), prefix_(std::move(prefix)) {}
@@ -12,7 +12,7 @@ class MemorySection : public SettingsSection {
   void Save(std::string_view key, std::string_view value) override {
     const std::string path = prefix_ + std::string(key);
     if (++store_.saves_ == store_.refuse_save) {
-      throw Failure("无法写入设置“" + path + "”：拒绝访问。");
+      throw runtime::Failure("无法写入设置“" + path + "”：拒绝访问。");
     }
     store_.values[path] = std::string(value);
     store_.log += path + "=" + std::string(value) + "\n";
@@ -23,11 +23,11 @@ class MemorySection : public SettingsSection {
   std::string prefix_;
 };
 
-std::unique_ptr<SettingsSection> MemorySettings::OpenSection(std::string_view application,
-                                                             std::string_view section) {
+std::unique_ptr<runtime::SettingsSection> MemorySettings::OpenSection(std::string_view application,
+                                                                      std::string_view section) {
   std::string prefix = std::string(application) + "\\" + std::string(section) + "\\";
   if (refuse_open) {
-    throw Failure("无法打开设置“" + prefix + "”：拒绝访问。");
+    throw runtime::Failure("无法打开设置“" + prefix + "”：拒绝访问。");
   }
   return std::make_unique<MemorySection>(*this, std::move(prefix));
 }
@@ -40,4 +40,4 @@ std::optional<std::string> MemorySettings::Value(std::string_view path) const {
   return found->second;
 }
 
-}  // namespace velkaro::runtime
+}  // namespace velkaro::tests

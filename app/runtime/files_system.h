@@ -1,0 +1,38 @@
+#pragma once
+
+// The system calls behind InputFile and ReplacementFile, one twin per system
+// (files_win32.cpp, files_posix.cpp). Each returns false on failure and leaves
+// the system's reason for LastSystemError(); the rules stay in files.cpp.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string_view>
+
+#include "app/runtime/native_handle.h"
+
+namespace velkaro::runtime::system {
+
+bool OpenToRead(const std::filesystem::path& path, NativeHandle& file);
+// `read` is 0 only at the end of the file.
+bool ReadSome(NativeHandle file, std::span<char> into, std::size_t& read);
+// A read from `offset` that leaves the position of ReadSome where it was.
+bool ReadSomeAt(NativeHandle file, std::uint64_t offset, std::span<char> into, std::size_t& read);
+bool SizeOf(NativeHandle file, std::uint64_t& size);
+// Closes the file; false only when what it held could not be written out.
+bool Close(NativeHandle file);
+
+enum class Created { kNew, kNameTaken, kFailed };
+// Creates a file that did not exist, never opening what is there (links included).
+Created CreateNew(const std::filesystem::path& path, NativeHandle& file);
+bool WriteSome(NativeHandle file, std::string_view bytes, std::size_t& written);
+// Writes the file's data through to the disk.
+bool WriteThrough(NativeHandle file);
+// Puts `from` in the place of `to` in one step, as the system allows it.
+bool Replace(const std::filesystem::path& from, const std::filesystem::path& to);
+bool Remove(const std::filesystem::path& path);
+
+unsigned long CurrentProcessId();
+
+}  // namespace velkaro::runtime::system

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace velkaro::runtime::texts {
+
+// Every text of the platform layer that the user reads, in Simplified Chinese
+// (UTF-8). A failure reads "无法<action>：<reason>", the action naming the
+// file, folder or setting.
+
+// What was being done: "打开文件“…”" and the like.
+inline constexpr std::string_view kOpen = "打开";
+inline constexpr std::string_view kRead = "读取";
+inline constexpr std::string_view kWrite = "写入";
+inline constexpr std::string_view kReplace = "替换";
+std::string FileAction(std::string_view verb, const std::filesystem::path& file);
+std::string CreateFileInFolderAction(const std::filesystem::path& folder);
+std::string LockFolderAction(const std::filesystem::path& folder);
+std::string OpenSettingAction(std::string_view setting);
+std::string WriteSettingAction(std::string_view setting);
+inline constexpr std::string_view kCreateWindowAction = "创建窗口";
+inline constexpr std::string_view kReceiveMessagesAction = "接收窗口消息";
+
+// A path as UTF-8 text, in Chinese quotation marks.
+std::string Quoted(const std::filesystem::path& path);
+std::string Quoted(std::string_view text);
+
+std::string Cannot(std::string_view action, std::string_view reason);
+// The system's reason, with its code; `description` may be empty.
+std::string Reason(std::string_view description, std::uint32_t code);
+// Any other error than a failure the program foresaw.
+std::string Unexpected(std::string_view what);
+
+}  // namespace velkaro::runtime::texts
