@@ -1,7 +1,6 @@
 #include "endgame/current_level.h"
 
 #include <array>
-#include <system_error>
 
 #include "app/runtime/codepage.h"
 #include "app/runtime/failure.h"
@@ -12,8 +11,6 @@
 namespace velkaro::endgame {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr std::size_t kChunk = 64 * 1024;
 
@@ -63,11 +60,11 @@ std::string LevelFieldOfLineAt(runtime::InputFile& file, std::uint64_t line_star
 }  // namespace
 
 std::optional<std::string> ReadCurrentLevel(const EndgamePaths& paths) {
-  std::error_code error;
-  if (!fs::is_directory(paths.endgame_folder, error)) {
+  if (runtime::KindOf(paths.endgame_folder) != runtime::PathKind::kFolder) {
     throw runtime::Failure(EndgameFolderMissingMessage(paths.endgame_folder));
   }
-  if (!fs::exists(paths.endgame_set, error)) {
+  // Only a set that does not exist yet has no level; any other trouble is a failure.
+  if (runtime::KindOf(paths.endgame_set) == runtime::PathKind::kMissing) {
     return std::nullopt;
   }
   runtime::InputFile set(paths.endgame_set);

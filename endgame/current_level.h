@@ -11,7 +11,7 @@ namespace velkaro::endgame {
 // has one, as UTF-8 text; nothing when no line has one or there is no set yet.
 // Reads from the end of the file, so the time it takes does not grow with the
 // set. A missing endgame folder is a runtime::Failure naming it and the
-// working folder.
+// working folder; so is any error in looking for the set but its not existing.
 std::optional<std::string> ReadCurrentLevel(const EndgamePaths& paths);
 
 }  // namespace velkaro::endgame

@@ -1,6 +1,7 @@
 #include "endgame/rebuild.h"
 
 #include <optional>
+#include <vector>
 
 #include "app/runtime/codepage.h"
 #include "app/runtime/failure.h"
@@ -36,6 +37,14 @@ int CopyLinesOfLevel(const EndgamePaths& paths, std::string_view level,
   return count;
 }
 
+// Reads the rest of the list for nothing but its read errors: a list that
+// cannot be read is a failure, whatever the level.
+void ReadThrough(runtime::InputFile& position_list) {
+  std::vector<char> block(LineBlocks::kBlockSize);
+  while (position_list.Read(block) != 0) {
+  }
+}
+
 }  // namespace
 
 std::string RebuildEndgameSet(const EndgamePaths& paths, std::string_view level_text,
@@ -46,7 +55,12 @@ std::string RebuildEndgameSet(const EndgamePaths& paths, std::string_view level_
 
   runtime::InputFile position_list(paths.position_list);
   runtime::ReplacementFile new_set(paths.endgame_set);
-  const int count = can_match ? CopyLinesOfLevel(paths, *level, position_list, new_set) : 0;
+  int count = 0;
+  if (can_match) {
+    count = CopyLinesOfLevel(paths, *level, position_list, new_set);
+  } else {
+    ReadThrough(position_list);
+  }
   new_set.Finish();
 
   const auto progress = settings::OpenTrainerSettings(settings);
@@ -54,6 +68,7 @@ std::string RebuildEndgameSet(const EndgamePaths& paths, std::string_view level_
   // each put their set and their progress in place whole, one after the other.
   const runtime::FolderLock one_at_a_time(paths.endgame_folder);
   new_set.Commit();
+  runtime::RemoveLeftoverReplacements(paths.endgame_set);
   try {
     settings::ResetTrainerProgress(*progress, count, cleared_state == kTicked);
   } catch (const runtime::Failure& failure) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
 #include "app/runtime/failure.h"
 #include "app/runtime/texts.h"
 #include "tests/support/scratch_folder.h"
@@ -35,6 +39,8 @@ TEST_F(CurrentLevel, IsTheLevelOfTheLastLine) {
   EXPECT_EQ(LevelOf("a\t5\nb\t9\rc\t\t7"), "");
   EXPECT_EQ(LevelOf("a\t 12\r\n"), " 12");
   EXPECT_EQ(LevelOf("\t\xb8\xdf\r\n"), "高");
+  EXPECT_EQ(LevelOf("a\t5\r\n\t9\r\n"), "9");
+  EXPECT_EQ(LevelOf("a\t\x80\r\n"), "€");  // not ASCII: € in code page 936
 }
 
 TEST_F(CurrentLevel, PassesOverLinesWithoutALevel) {
@@ -68,6 +74,27 @@ TEST_F(CurrentLevel, AMissingEndgameFolderIsNamedWithTheWorkingFolder) {
   }
   EXPECT_FALSE(fs::exists(paths_.endgame_folder));
 }
+
+#if !defined(_WIN32)
+// Only a set that does not exist shows no level; a folder that may not be
+// searched is a failure, not an empty set.
+TEST_F(CurrentLevel, UnprivilegedAnEndgameFolderThatCannotBeSearchedIsAFailure) {
+  if (geteuid() == 0) {
+    GTEST_SKIP() << "permissions do not bind the superuser";
+  }
+  WriteBytes(paths_.endgame_set, "a\t5\r\n");
+  fs::permissions(paths_.endgame_folder, fs::perms::owner_read);
+  try {
+    ReadCurrentLevel(paths_);
+    ADD_FAILURE() << "no failure";
+  } catch (const runtime::Failure& failure) {
+    EXPECT_EQ(std::string(failure.what())
+                  .rfind("无法访问" + runtime::texts::Quoted(paths_.endgame_set) + "：", 0),
+              0u)
+        << failure.what();
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace velkaro::endgame

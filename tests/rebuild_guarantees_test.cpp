@@ -3,15 +3,19 @@
 // copies at once never mix. What it makes of its input is in rebuild_test.cpp.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
 
 #include "app/runtime/failure.h"
 #include "app/runtime/texts.h"
+#include "endgame/current_level.h"
 #include "endgame/messages.h"
 #include "endgame/rebuild.h"
 #include "tests/rebuild_fixture.h"
@@ -19,6 +23,7 @@
 
 #if !defined(_WIN32)
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -47,13 +52,16 @@ TEST_F(FailedRebuild, AMissingPositionListChangesNothing) {
   ExpectNothingChanged();
 }
 
+// Whatever the level, even one no line can carry: the list is read whole.
 TEST_F(FailedRebuild, APositionListThatCannotBeReadChangesNothing) {
   fs::create_directory(paths_.position_list);
-  const std::string message = Fail("5");
-  EXPECT_EQ(message.rfind("无法", 0), 0u);
-  EXPECT_NE(message.find(runtime::texts::Quoted(paths_.position_list) + "："), std::string::npos)
-      << message;
-  ExpectNothingChanged();
+  for (const std::string_view level : {"5", "5\t5", "\xF0\x9F\x98\x80"}) {
+    const std::string message = Fail(level);
+    EXPECT_EQ(message.rfind("无法", 0), 0u);
+    EXPECT_NE(message.find(runtime::texts::Quoted(paths_.position_list) + "："), std::string::npos)
+        << message;
+    ExpectNothingChanged();
+  }
 }
 
 TEST_F(FailedRebuild, AMissingEndgameFolderIsNamedAndNotCreated) {
@@ -173,6 +181,48 @@ TEST_F(Concurrency, RebuildsOfTwoLevelsAtOnceNeverMix) {
   EXPECT_EQ(tests::EntriesOf(paths_.endgame_folder), std::vector<std::string>{"VIRLA.EPD"});
 }
 
+// While one rebuild saves its progress, another must not put its set in place:
+// the set and the progress would then come from different rebuilds.
+TEST_F(Concurrency, NoSetIsReplacedWhileAnotherRebuildSavesItsProgress) {
+  WriteBytes(paths_.position_list, kList);
+  struct HeldSettings : runtime::SettingsStore {
+    tests::MemorySettings* store;
+    std::promise<void> saving;
+    std::shared_future<void> go_on;
+    struct Section : runtime::SettingsSection {
+      HeldSettings* owner;
+      std::unique_ptr<runtime::SettingsSection> inner;
+      void Save(std::string_view key, std::string_view value) override {
+        if (key == "last") {
+          owner->saving.set_value();
+          owner->go_on.wait();
+        }
+        inner->Save(key, value);
+      }
+    };
+    std::unique_ptr<runtime::SettingsSection> OpenSection(std::string_view a,
+                                                          std::string_view s) override {
+      auto section = std::make_unique<Section>();
+      section->owner = this;
+      section->inner = store->OpenSection(a, s);
+      return section;
+    }
+  } held;
+  std::promise<void> release;
+  held.store = &settings_;
+  held.go_on = release.get_future().share();
+  std::thread first([&] { RebuildEndgameSet(paths_, "12", kTicked, held); });
+  held.saving.get_future().wait();
+  tests::MemorySettings other_settings;
+  std::thread second([&] { RebuildEndgameSet(paths_, "7", kTicked, other_settings); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(NewSet(), kLevel12) << "the other rebuild replaced the set meanwhile";
+  release.set_value();
+  first.join();
+  second.join();
+  EXPECT_EQ(NewSet(), "8/8/8/4k3/8/8/4P3/4K3 w - - 0 1\t7\r\n");
+}
+
 #if !defined(_WIN32)
 
 // Failures of the system, made by a library preloaded into the test run that
@@ -189,24 +239,42 @@ class InjectedFault : public RebuildTest {
   void TearDown() override {
     for (const char* variable :
          {"VELKARO_FAIL_READ_AT", "VELKARO_FAIL_WRITE_AT", "VELKARO_FAIL_FSYNC",
-          "VELKARO_FAIL_CLOSE", "VELKARO_FAIL_RENAME"}) {
+          "VELKARO_FAIL_CLOSE", "VELKARO_FAIL_RENAME", "VELKARO_FAIL_ICONV"}) {
       unsetenv(variable);
     }
   }
 
-  void ExpectFailure(const char* variable, const char* value, const std::string& expected) {
+  void ExpectFailure(const char* variable, const char* value, const std::string& expected,
+                     std::string_view level = "44") {
     setenv(variable, value, 1);
-    const std::string message = Fail("44");
+    const std::string message = Fail(level);
     unsetenv(variable);
     EXPECT_EQ(message.rfind(expected, 0), 0u) << message;
     ExpectNothingChanged();
   }
 };
 
-TEST_F(InjectedFault, AReadErrorInTheMiddleOfTheListChangesNothing) {
-  ExpectFailure(
-      "VELKARO_FAIL_READ_AT", "1500000",
-      "无法读取文件" + runtime::texts::Quoted(paths_.position_list) + "：" + std::strerror(EIO));
+// Whatever the level, even one no line can carry, the whole list is read.
+TEST_F(InjectedFault, AReadErrorInTheMiddleOfTheListChangesNothingWhateverTheLevel) {
+  for (const std::string_view level : {"44", "4\t4", "4\r\n", "\xF0\x9F\x98\x80"}) {
+    ExpectFailure(
+        "VELKARO_FAIL_READ_AT", "1500000",
+        "无法读取文件" + runtime::texts::Quoted(paths_.position_list) + "：" + std::strerror(EIO),
+        level);
+  }
+}
+
+TEST_F(InjectedFault, NoCodePageConverterIsAFailureNotNoMatch) {
+  const std::string expected = std::string("无法按代码页 CP936 转换文字：") + std::strerror(EINVAL);
+  ExpectFailure("VELKARO_FAIL_ICONV", "1", expected, "高");
+  WriteBytes(paths_.endgame_set, "a\t\xb8\xdf\r\n");
+  setenv("VELKARO_FAIL_ICONV", "1", 1);
+  try {
+    ReadCurrentLevel(paths_);
+    ADD_FAILURE() << "the level was shown";
+  } catch (const runtime::Failure& failure) {
+    EXPECT_EQ(std::string(failure.what()).rfind(expected, 0), 0u) << failure.what();
+  }
 }
 
 TEST_F(InjectedFault, AFullDiskChangesNothing) {
@@ -265,6 +333,36 @@ TEST_F(Links, ALinkWhereTheNewFileWouldGoIsLeftAlone) {
   EXPECT_EQ(ReadBytes(outside), "not to be touched");
   EXPECT_TRUE(fs::is_symlink(trap));
   EXPECT_EQ(NewSet(), "a\t1\r\n");
+}
+
+// New files that runs ended by a power loss or End Task left behind are
+// removed once their process has ended; nothing else is touched.
+TEST_F(RebuildTest, LeftoversOfEndedRunsAreRemovedAndNothingElse) {
+  const pid_t child = fork();
+  if (child == 0) {
+    _exit(0);
+  }
+  ASSERT_GT(child, 0);
+  waitpid(child, nullptr, 0);
+  const std::string ended = std::to_string(child);
+  const std::string running = std::to_string(getppid());
+  const std::vector<std::string> kept = {"OTHER.EPD." + ended + "-0.tmp",
+                                         "VIRLA.EPD." + ended + ".tmp",
+                                         "VIRLA.EPD." + ended + "-0.tmp.bak",
+                                         "VIRLA.EPD." + running + "-0.tmp",
+                                         "VIRLA.EPD.bak",
+                                         "VIRLA.EPD.x-0.tmp"};
+  for (const std::string& name : kept) {
+    WriteBytes(paths_.endgame_folder / name, "kept");
+  }
+  WriteBytes(paths_.endgame_folder / ("VIRLA.EPD." + ended + "-0.tmp"), "left");
+  WriteBytes(paths_.endgame_folder / ("VIRLA.EPD." + ended + "-17.tmp"), "left");
+  WriteBytes(paths_.position_list, kList);
+  EXPECT_EQ(Run("12"), "调整完毕共 3 关");
+  std::vector<std::string> expected = kept;
+  expected.push_back("VIRLA.EPD");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(tests::EntriesOf(paths_.endgame_folder), expected);
 }
 
 TEST_F(Links, ASetThatIsALinkIsReplacedNotWrittenThrough) {

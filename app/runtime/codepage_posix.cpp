@@ -3,6 +3,8 @@
 #include <cerrno>
 
 #include "app/runtime/codepage_system.h"
+#include "app/runtime/failure.h"
+#include "app/runtime/texts.h"
 
 namespace velkaro::runtime::system {
 
@@ -13,22 +15,21 @@ constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
 
 class Converter {
  public:
-  Converter(const char* to, const char* from) : cd_(::iconv_open(to, from)) {}
-  ~Converter() {
-    if (cd_ != reinterpret_cast<iconv_t>(-1)) {
-      ::iconv_close(cd_);
+  // Without a converter no text can be matched or shown: that is a failure,
+  // never "no match".
+  Converter(const char* to, const char* from) : cd_(::iconv_open(to, from)) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+      throw SystemFailure(texts::ConvertAction(kFileCodePage), LastSystemError());
     }
   }
+  ~Converter() { ::iconv_close(cd_); }
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
   // Converts all of `in`, calling on_invalid(in) at each byte it cannot convert,
-  // which must consume at least one byte. Returns false when iconv is unusable.
+  // which must consume at least one byte or return false to give up.
   template <typename OnInvalid>
   bool Convert(std::string_view in, std::string& out, OnInvalid on_invalid) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-      return false;
-    }
     char buffer[256];
     while (!in.empty()) {
       char* source = const_cast<char*>(in.data());

@@ -1,6 +1,12 @@
 #include "app/runtime/files.h"
 
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "app/runtime/failure.h"
 #include "app/runtime/files_system.h"
@@ -19,10 +25,50 @@ Failure FileFailure(std::string_view action, const std::filesystem::path& path) 
   return SystemFailure(texts::FileAction(action, path), code);
 }
 
+// A new file's name: the target's, then ".<process id>-<attempt>.tmp".
 std::filesystem::path TemporaryName(const std::filesystem::path& target, unsigned attempt) {
   std::filesystem::path name = target;
   name += "." + std::to_string(system::CurrentProcessId()) + "-" + std::to_string(attempt) + ".tmp";
   return name;
+}
+
+// The process that made a new file for `target` named `name`, or nothing when
+// `name` is not such a name.
+std::optional<unsigned long> MakerOf(std::string_view name, std::string_view target) {
+  if (name.size() <= target.size() + 1 || name.substr(0, target.size()) != target ||
+      name[target.size()] != '.' || !name.ends_with(".tmp")) {
+    return std::nullopt;
+  }
+  const std::string_view numbers = name.substr(target.size() + 1, name.size() - target.size() - 5);
+  const char* end = numbers.data() + numbers.size();
+  unsigned long process = 0;
+  unsigned attempt = 0;
+  auto [dash, error] = std::from_chars(numbers.data(), end, process);
+  if (error != std::errc() || dash == end || *dash != '-' || dash == numbers.data()) {
+    return std::nullopt;
+  }
+  auto [last, error2] = std::from_chars(dash + 1, end, attempt);
+  if (error2 != std::errc() || last != end || last == dash + 1) {
+    return std::nullopt;
+  }
+  return process;
+}
+
+// Repeats a call that another program holds up, for about two seconds, with
+// growing pauses.
+template <typename Call>
+bool RetriedWhileBusy(Call call) {
+  auto pause = std::chrono::milliseconds(10);
+  auto waited = std::chrono::milliseconds(0);
+  for (;;) {
+    const system::Outcome outcome = call();
+    if (outcome != system::Outcome::kBusy || waited >= std::chrono::milliseconds(2000)) {
+      return outcome == system::Outcome::kDone;
+    }
+    std::this_thread::sleep_for(pause);
+    waited += pause;
+    pause = std::min(pause * 2, std::chrono::milliseconds(250));
+  }
 }
 
 }  // namespace
@@ -78,7 +124,8 @@ ReplacementFile::ReplacementFile(const std::filesystem::path& target) : target_(
 ReplacementFile::~ReplacementFile() {
   Close();
   if (!committed_) {
-    system::Remove(temporary_);
+    // One that cannot be removed is a leftover for a later run to remove.
+    RetriedWhileBusy([&] { return system::Remove(temporary_); });
   }
 }
 
@@ -110,10 +157,42 @@ void ReplacementFile::Finish() {
 }
 
 void ReplacementFile::Commit() {
-  if (!system::Replace(temporary_, target_)) {
+  if (!RetriedWhileBusy([&] { return system::Replace(temporary_, target_); })) {
     throw FileFailure(texts::kReplace, target_);
   }
   committed_ = true;
+}
+
+void RemoveLeftoverReplacements(const std::filesystem::path& target) {
+  const std::u8string target_name = target.filename().u8string();
+  const std::string_view name_of_target(reinterpret_cast<const char*>(target_name.data()),
+                                        target_name.size());
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(target.parent_path(), error), end;
+       !error && it != end; it.increment(error)) {
+    const std::u8string name = it->path().filename().u8string();
+    const auto maker = MakerOf(
+        std::string_view(reinterpret_cast<const char*>(name.data()), name.size()), name_of_target);
+    if (maker && *maker != system::CurrentProcessId() && !system::ProcessIsRunning(*maker)) {
+      system::Remove(it->path());
+    }
+  }
+}
+
+PathKind KindOf(const std::filesystem::path& path) {
+  system::Kind kind = system::Kind::kMissing;
+  if (!system::KindOf(path, kind)) {
+    throw SystemFailure(texts::AccessAction(path), LastSystemError());
+  }
+  switch (kind) {
+    case system::Kind::kFile:
+      return PathKind::kFile;
+    case system::Kind::kFolder:
+      return PathKind::kFolder;
+    case system::Kind::kMissing:
+      break;
+  }
+  return PathKind::kMissing;
 }
 
 }  // namespace velkaro::runtime

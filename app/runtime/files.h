@@ -34,6 +34,9 @@ class InputFile {
 // A new file that is to replace `target` whole. It is created exclusively, under
 // a name of its own in the target's folder, so the target is untouched until
 // Commit() puts it in place in one step; unless committed, it is removed.
+// Where another program holds the target or the new file for a moment, the
+// replace and the removal are tried again for about two seconds; a read-only
+// target is refused at once.
 class ReplacementFile {
  public:
   explicit ReplacementFile(const std::filesystem::path& target);
@@ -52,11 +55,25 @@ class ReplacementFile {
  private:
   void Close() noexcept;
 
+  friend void RemoveLeftoverReplacements(const std::filesystem::path& target);
+
   std::filesystem::path target_;
   std::filesystem::path temporary_;
   NativeHandle handle_{};
   bool open_ = false;
   bool committed_ = false;
 };
+
+// Removes the new files for `target` that copies of the program left when they
+// were ended before they could commit or remove them (a power loss, End Task),
+// once the process that made each has ended. Touches no other file; a file it
+// cannot remove stays for a later run.
+void RemoveLeftoverReplacements(const std::filesystem::path& target);
+
+enum class PathKind { kMissing, kFile, kFolder };
+// What is at `path`: nothing (or a folder on the way is missing), a file or a
+// folder. Any other answer, a folder that may not be searched among them, throws
+// Failure.
+PathKind KindOf(const std::filesystem::path& path);
 
 }  // namespace velkaro::runtime

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,26 +74,44 @@ bool WriteThrough(NativeHandle file) {
   return ::fsync(file) == 0;
 }
 
-bool Replace(const std::filesystem::path& from, const std::filesystem::path& to) {
+Outcome Replace(const std::filesystem::path& from, const std::filesystem::path& to) {
   if (::rename(from.c_str(), to.c_str()) != 0) {
-    return false;
+    return Outcome::kFailed;
   }
-  // Make the new name durable too.
+  // Make the new name durable too. Should that fail, the replace has still
+  // happened and is what every reader sees; only its surviving a power loss is
+  // unconfirmed, and a failure message could neither undo it nor help, so the
+  // replace stands as done.
   const int folder = ::open(to.parent_path().empty() ? "." : to.parent_path().c_str(),
                             O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder >= 0) {
-    ::fsync(folder);
+    [[maybe_unused]] const int flushed = ::fsync(folder);
     ::close(folder);
   }
-  return true;
+  return Outcome::kDone;
 }
 
-bool Remove(const std::filesystem::path& path) {
-  return ::unlink(path.c_str()) == 0;
+Outcome Remove(const std::filesystem::path& path) {
+  return ::unlink(path.c_str()) == 0 ? Outcome::kDone : Outcome::kFailed;
+}
+
+bool KindOf(const std::filesystem::path& path, Kind& kind) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) == 0) {
+    kind = S_ISDIR(status.st_mode) ? Kind::kFolder : Kind::kFile;
+    return true;
+  }
+  kind = Kind::kMissing;
+  return errno == ENOENT || errno == ENOTDIR;
 }
 
 unsigned long CurrentProcessId() {
   return static_cast<unsigned long>(::getpid());
+}
+
+bool ProcessIsRunning(unsigned long process_id) {
+  // A process of another user answers EPERM: it runs too.
+  return ::kill(static_cast<pid_t>(process_id), 0) == 0 || errno == EPERM;
 }
 
 }  // namespace velkaro::runtime::system

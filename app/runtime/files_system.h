@@ -29,10 +29,18 @@ Created CreateNew(const std::filesystem::path& path, NativeHandle& file);
 bool WriteSome(NativeHandle file, std::string_view bytes, std::size_t& written);
 // Writes the file's data through to the disk.
 bool WriteThrough(NativeHandle file);
+// What became of a call that another program may hold up for a moment (a virus
+// scanner, an indexer or a backup tool that opened a fresh file).
+enum class Outcome { kDone, kBusy, kFailed };
 // Puts `from` in the place of `to` in one step, as the system allows it.
-bool Replace(const std::filesystem::path& from, const std::filesystem::path& to);
-bool Remove(const std::filesystem::path& path);
+Outcome Replace(const std::filesystem::path& from, const std::filesystem::path& to);
+Outcome Remove(const std::filesystem::path& path);
+
+enum class Kind { kMissing, kFile, kFolder };
+// What is at `path`; a missing folder on the way counts as missing.
+bool KindOf(const std::filesystem::path& path, Kind& kind);
 
 unsigned long CurrentProcessId();
+bool ProcessIsRunning(unsigned long process_id);
 
 }  // namespace velkaro::runtime::system

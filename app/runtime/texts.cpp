@@ -15,6 +15,14 @@ std::string FileAction(std::string_view verb, const std::filesystem::path& file)
   return std::string(verb) + "文件" + Quoted(file);
 }
 
+std::string AccessAction(const std::filesystem::path& path) {
+  return "访问" + Quoted(path);
+}
+
+std::string ConvertAction(std::string_view code_page) {
+  return "按代码页 " + std::string(code_page) + " 转换文字";
+}
+
 std::string CreateFileInFolderAction(const std::filesystem::path& folder) {
   return "在文件夹" + Quoted(folder) + "中创建新文件";
 }

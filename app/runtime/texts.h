@@ -17,6 +17,8 @@ inline constexpr std::string_view kRead = "读取";
 inline constexpr std::string_view kWrite = "写入";
 inline constexpr std::string_view kReplace = "替换";
 std::string FileAction(std::string_view verb, const std::filesystem::path& file);
+std::string AccessAction(const std::filesystem::path& path);
+std::string ConvertAction(std::string_view code_page);
 std::string CreateFileInFolderAction(const std::filesystem::path& folder);
 std::string LockFolderAction(const std::filesystem::path& folder);
 std::string OpenSettingAction(std::string_view setting);

@@ -7,8 +7,10 @@
 //   VELKARO_FAIL_FSYNC=1      flushing a *.tmp file fails with EIO
 //   VELKARO_FAIL_CLOSE=1      closing a *.tmp file fails with EIO (after closing it)
 //   VELKARO_FAIL_RENAME=1     renaming onto VIRLA.EPD fails with EIO
+//   VELKARO_FAIL_ICONV=1      no code page converter can be opened (EINVAL)
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <iconv.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -139,6 +141,15 @@ int rename(const char* from, const char* to) {
     return -1;
   }
   return next(from, to);
+}
+
+iconv_t iconv_open(const char* to, const char* from) {
+  static const auto next = Next<iconv_t (*)(const char*, const char*)>("iconv_open");
+  if (std::getenv("VELKARO_FAIL_ICONV") != nullptr) {
+    errno = EINVAL;
+    return reinterpret_cast<iconv_t>(-1);
+  }
+  return next(to, from);
 }
 
 }  // extern "C"
