@@ -1,14 +1,20 @@
-// libFuzzer target over the line reader, the level search and the rebuild.
-// An input is: a byte giving the level's length (0 to 7), the level, a byte
-// giving the read block size (1 to 64), then the position list.
+// libFuzzer target over the line reader, the level search, the line writer, the
+// rebuild and the level shown at start.
+// An input is: a byte giving the level's length (0 to 7, low bits) and whether
+// the level is typed as the text those bytes stand for in the files' code page
+// (bit 3: Chinese and other non-ASCII levels) or as UTF-8, the level, a byte
+// giving the read block and write buffer sizes (1 to 64), then the position list.
 // It checks that the fast and the simple path find the same lines, that reading
-// in blocks yields the lines of the whole, and that the rebuild writes exactly
-// the selected lines, each a byte-exact copy with CR LF.
+// in blocks yields the lines of the whole, that writing through a small buffer
+// keeps every line whole and in order, that the rebuild writes exactly the
+// selected lines, each a byte-exact copy with CR LF, and that the level shown
+// at start is the level field of the last line that has one.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -16,7 +22,9 @@
 #include "app/runtime/codepage.h"
 #include "app/runtime/failure.h"
 #include "app/runtime/files.h"
+#include "endgame/current_level.h"
 #include "endgame/level_search.h"
+#include "endgame/line_writer.h"
 #include "endgame/lines.h"
 #include "endgame/messages.h"
 #include "endgame/rebuild.h"
@@ -79,25 +87,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (input.size() < 2) {
     return 0;
   }
-  const std::size_t level_length = static_cast<unsigned char>(input[0]) % 8;
+  const auto mode = static_cast<unsigned char>(input[0]);
+  const std::size_t level_length = mode % 8;
   input.remove_prefix(1);
   if (input.size() < level_length + 1) {
     return 0;
   }
-  const std::string level(input.substr(0, level_length));
+  const std::string_view level_bytes = input.substr(0, level_length);
+  const std::string level =
+      (mode & 8) != 0 ? runtime::FromFileBytes(level_bytes) : std::string(level_bytes);
   const std::size_t block_size = 1 + static_cast<unsigned char>(input[level_length]) % 64;
   const std::string_view list = input.substr(level_length + 1);
 
-  // What the rebuild must write: the simple path over the whole list.
+  // What the rebuild must write: the simple path over the whole list, for the
+  // bytes that spell the level in the files, if any do.
   std::string expected;
   int count = 0;
-  if (endgame::CanBeLevelField(level)) {
-    tests::ReferenceSelectLinesOfLevel(list, level, [&](std::string_view line) {
+  const std::optional<std::string> field = runtime::ToFileBytes(level);
+  if (field && endgame::CanBeLevelField(*field)) {
+    tests::ReferenceSelectLinesOfLevel(list, *field, [&](std::string_view line) {
       expected.append(line).append("\r\n");
       ++count;
     });
     std::string fast;
-    endgame::LevelSearch(level).ForEachLine(
+    endgame::LevelSearch(*field).ForEachLine(
         list, [&](std::string_view line) { fast.append(line).append("\r\n"); });
     Check(fast == expected);
   }
@@ -120,17 +133,45 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(in_blocks == whole);
   }
 
+  // Writing lines through a buffer of any size keeps each whole and in order.
+  {
+    std::string through_buffer;
+    {
+      runtime::ReplacementFile file(paths.endgame_set);
+      endgame::LineWriter writer(file, block_size);
+      endgame::ForEachLine(list, [&](std::string_view line) {
+        writer.WriteLine(line);
+        through_buffer.append(line).append("\r\n");
+      });
+      writer.Flush();
+      file.Finish();
+      file.Commit();
+    }
+    Check(Read(paths.endgame_set) == through_buffer);
+  }
+
   // The rebuild itself, through the files.
   tests::MemorySettings settings;
-  const std::string message = endgame::RebuildEndgameSet(paths, level, endgame::kTicked, settings);
-  // An ASCII level is its own bytes in every code page.
-  if (runtime::IsAscii(level)) {
-    Check(Read(paths.endgame_set) == expected);
-    Check(message ==
-          (count > 0 ? endgame::StagesMessage(count) : std::string(endgame::kLevelOutOfRange)));
-    Check(settings.Value("kestrow\\gui\\last") == std::to_string(count));
+  if (count > endgame::kMaxStages) {
+    return 0;
   }
+  const std::string message = endgame::RebuildEndgameSet(paths, level, endgame::kTicked, settings);
+  Check(Read(paths.endgame_set) == expected);
+  Check(message ==
+        (count > 0 ? endgame::StagesMessage(count) : std::string(endgame::kLevelOutOfRange)));
+  Check(settings.Value("kestrow\\gui\\last") == std::to_string(count));
   Check(settings.Value("kestrow\\gui\\curr") == "0");
-  Check(fs::exists(paths.endgame_set));
+
+  // The level shown at start, against the simplest reading: the level field of
+  // the last line that has one.
+  std::ofstream(paths.endgame_set, std::ios::binary | std::ios::trunc)
+      .write(list.data(), static_cast<std::streamsize>(list.size()));
+  std::optional<std::string> last_field;
+  endgame::ForEachLine(list, [&](std::string_view line) {
+    if (const auto level_field = endgame::LevelField(line)) {
+      last_field = runtime::FromFileBytes(*level_field);
+    }
+  });
+  Check(endgame::ReadCurrentLevel(paths) == last_field);
   return 0;
 }

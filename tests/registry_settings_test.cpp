@@ -35,6 +35,19 @@ TEST_F(Registry, ReplacesEarlierValuesAndLeavesOthersAlone) {
   EXPECT_EQ(tests::ReadRegistryText(kTestSection, L"other"), L"kept");
 }
 
+// A run that fails after opening the settings and before saving leaves no key
+// it made; one that saved keeps them, and keys that were there stay.
+TEST_F(Registry, ASectionLeftEmptyIsRemovedWithTheKeysItMade) {
+  RegistrySettings store;
+  store.OpenSection("velkaro-test", "gui");
+  HKEY probe = nullptr;
+  EXPECT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, kTestKey, 0, KEY_READ, &probe),
+            ERROR_FILE_NOT_FOUND);
+  store.OpenSection("velkaro-test", "gui")->Save("curr", "0");
+  store.OpenSection("velkaro-test", "gui");
+  EXPECT_EQ(tests::ReadRegistryText(kTestSection, L"curr"), L"0");
+}
+
 TEST_F(Registry, HoldsTheTrainersProgressWhereTheTrainerReadsIt) {
   const wchar_t* key = L"Software\\VB and VBA Program Settings\\kestrow\\gui";
   RegistrySettings store;

@@ -11,7 +11,9 @@ namespace fs = std::filesystem;
 
 ScratchFolder::ScratchFolder(std::string_view name_hint, const fs::path& base) {
   std::random_device random;
-  const std::string name = std::string(name_hint) + "-" + std::to_string(random());
+  // Ten digits always, so that the length of the name is known.
+  const std::string digits = std::to_string(10000000000ull + random() % 10000000000ull).substr(1);
+  const std::string name = std::string(name_hint) + "-" + digits;
   path_ = base / fs::path(std::u8string(name.begin(), name.end()));
   fs::create_directories(path_);
 }

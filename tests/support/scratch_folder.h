@@ -7,7 +7,8 @@
 
 namespace velkaro::tests {
 
-// A new empty folder for one test, in `base`, removed with everything in it afterwards.
+// A new empty folder for one test, in `base`, removed with everything in it
+// afterwards. Its name is `name_hint`, a dash and ten digits.
 class ScratchFolder {
  public:
   explicit ScratchFolder(

@@ -57,6 +57,20 @@ TEST_F(FailingRebuild, ASetHeldOpenByAnotherProgramIsKept) {
   ExpectNothingChanged();
 }
 
+// Settings keys that a failed rebuild created are removed again.
+TEST_F(FailingRebuild, LeavesNoSettingsKeyItMade) {
+  const wchar_t* trainer_key = L"Software\\VB and VBA Program Settings\\kestrow";
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, trainer_key);
+  ASSERT_NE(Start(), nullptr);
+  ::SetFileAttributesW(set_.c_str(), FILE_ATTRIBUTE_READONLY);
+  PressForError();
+  ::SetFileAttributesW(set_.c_str(), FILE_ATTRIBUTE_NORMAL);
+  HKEY key = nullptr;
+  EXPECT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, trainer_key, 0, KEY_READ, &key),
+            ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(ReadBytes(set_), kOldSet);
+}
+
 TEST_F(FailingRebuild, APositionListThatIsAFolderIsNamed) {
   fs::remove(folder_.path() / "chessfen.txt");
   fs::create_directory(folder_.path() / "chessfen.txt");

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "tests/support/registry_values.h"
 #include "tests/support/scratch_folder.h"
@@ -182,6 +184,49 @@ TEST_F(Program, AMissingPositionListIsReportedAndChangesNothing) {
       << box.text.size();
   EXPECT_EQ(program_->WaitForExit(), 1u);
   ExpectNothingChanged();
+}
+
+// A virus scanner or an indexer that opens the set for a moment only delays
+// the replace.
+TEST_F(Program, ASetHeldOpenForAMomentIsReplacedAllTheSame) {
+  ASSERT_NE(Start(), nullptr);
+  Type(L"12");
+  const HANDLE held = ::CreateFileW(set_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::thread letting_go([held] {
+    ::Sleep(1000);
+    ::CloseHandle(held);
+  });
+  Click((*this)[kCommand1]);
+  EXPECT_EQ(AnswerMessageBox().text, L"调整完毕共 3 关");
+  letting_go.join();
+  EXPECT_EQ(program_->WaitForExit(), 0u);
+  EXPECT_EQ(ReadBytes(set_), kLevel12);
+  EXPECT_EQ(EntriesOf(endgames_), std::vector<std::string>{"VIRLA.EPD"});
+}
+
+// A working folder of 240 characters: the set's path still fits in MAX_PATH
+// (260 characters), the new file's name beside it does not.
+std::string FolderNameFor240Characters() {
+  const std::size_t base = fs::temp_directory_path().wstring().size();
+  const std::size_t separator = fs::temp_directory_path().wstring().ends_with(L"\\") ? 0 : 1;
+  return std::string(240 - base - separator - 11, 'd');  // then "-" and ten digits
+}
+
+class ProgramInADeepFolder : public Program {
+ protected:
+  ProgramInADeepFolder() : Program(FolderNameFor240Characters()) {}
+};
+
+TEST_F(ProgramInADeepFolder, RebuildsTheSetThere) {
+  ASSERT_EQ(folder_.path().wstring().size(), 240u);
+  ASSERT_NE(Start(), nullptr);
+  Type(L"12");
+  Click((*this)[kCommand1]);
+  EXPECT_EQ(AnswerMessageBox().text, L"调整完毕共 3 关");
+  EXPECT_EQ(program_->WaitForExit(), 0u);
+  EXPECT_EQ(ReadBytes(set_), kLevel12);
 }
 
 class ProgramInAChineseFolder : public Program {
