@@ -5,6 +5,7 @@
 
 #include "app/form1_design.h"
 #include "app/resource.h"
+#include "app/runtime/accessible_name.h"
 #include "app/runtime/dpi.h"
 #include "app/runtime/failure.h"
 #include "app/runtime/message_box.h"
@@ -122,6 +123,13 @@ void Form1::CreateControls() {
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance_, nullptr);
   }
   ::SendMessageW(Control(kText1), EM_SETLIMITTEXT, 0, 0);  // no length limit
+  // Screen readers announce each box by the label the user sees beside it: the
+  // tick box's own caption is hidden by its width.
+  for (const ControlDesign& design : kControls) {
+    if (design.accessible_name != nullptr) {
+      runtime::SetAccessibleName(Control(design.id), design.accessible_name);
+    }
+  }
 }
 
 void Form1::Layout(UINT dpi) {

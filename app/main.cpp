@@ -1,6 +1,7 @@
 #include <windows.h>
-// commctrl.h needs windows.h first.
+// commctrl.h and objbase.h need windows.h first.
 #include <commctrl.h>
+#include <objbase.h>
 
 #include <exception>
 #include <filesystem>
@@ -38,10 +39,16 @@ int RunProgram(HINSTANCE instance, int show_command) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);
+  // COM, for the accessibility services that name the controls.
+  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  int exit_code = 1;
   try {
-    return RunProgram(instance, show_command);
+    exit_code = RunProgram(instance, show_command);
   } catch (const std::exception& failure) {
     velkaro::runtime::ShowFailure(nullptr, failure);
-    return 1;
   }
+  if (SUCCEEDED(com)) {
+    ::CoUninitialize();
+  }
+  return exit_code;
 }
