@@ -85,6 +85,17 @@ class Program : public ::testing::Test {
     return content;
   }
 
+  // Starts the program, types 12, presses the button unticked, and checks the
+  // message, the exit code and the new set.
+  void RebuildLevel12() {
+    ASSERT_NE(Start(), nullptr);
+    Type(L"12");
+    Click((*this)[kCommand1]);
+    EXPECT_EQ(AnswerMessageBox().text, L"调整完毕共 3 关");
+    EXPECT_EQ(program_->WaitForExit(), 0u);
+    EXPECT_EQ(ReadBytes(set_), kLevel12);
+  }
+
   void ExpectNothingChanged() {
     EXPECT_EQ(ReadBytes(set_), kOldSet);
     EXPECT_EQ(EntriesOf(endgames_), std::vector<std::string>{"VIRLA.EPD"});

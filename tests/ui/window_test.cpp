@@ -221,12 +221,7 @@ class ProgramInADeepFolder : public Program {
 
 TEST_F(ProgramInADeepFolder, RebuildsTheSetThere) {
   ASSERT_EQ(folder_.path().wstring().size(), 240u);
-  ASSERT_NE(Start(), nullptr);
-  Type(L"12");
-  Click((*this)[kCommand1]);
-  EXPECT_EQ(AnswerMessageBox().text, L"调整完毕共 3 关");
-  EXPECT_EQ(program_->WaitForExit(), 0u);
-  EXPECT_EQ(ReadBytes(set_), kLevel12);
+  RebuildLevel12();
 }
 
 class ProgramInAChineseFolder : public Program {
@@ -235,12 +230,7 @@ class ProgramInAChineseFolder : public Program {
 };
 
 TEST_F(ProgramInAChineseFolder, RebuildsTheSet) {
-  ASSERT_NE(Start(), nullptr);
-  Type(L"12");
-  Click((*this)[kCommand1]);
-  EXPECT_EQ(AnswerMessageBox().text, L"调整完毕共 3 关");
-  EXPECT_EQ(program_->WaitForExit(), 0u);
-  EXPECT_EQ(ReadBytes(set_), kLevel12);
+  RebuildLevel12();
   EXPECT_EQ(ReadRegistryText(kSettingsKey, L"last"), L"0");
 }
 
