@@ -55,8 +55,6 @@ class ReplacementFile {
  private:
   void Close() noexcept;
 
-  friend void RemoveLeftoverReplacements(const std::filesystem::path& target);
-
   std::filesystem::path target_;
   std::filesystem::path temporary_;
   NativeHandle handle_{};
