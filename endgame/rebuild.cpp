@@ -68,12 +68,13 @@ std::string RebuildEndgameSet(const EndgamePaths& paths, std::string_view level_
   // each put their set and their progress in place whole, one after the other.
   const runtime::FolderLock one_at_a_time(paths.endgame_folder);
   new_set.Commit();
-  runtime::RemoveLeftoverReplacements(paths.endgame_set);
   try {
     settings::ResetTrainerProgress(*progress, count, cleared_state == kTicked);
   } catch (const runtime::Failure& failure) {
     throw runtime::Failure(ProgressNotSavedMessage(paths.endgame_set, failure.what()));
   }
+  // Housekeeping, once the set and its progress are in place.
+  runtime::RemoveLeftoverReplacements(paths.endgame_set);
 
   return count > 0 ? StagesMessage(count) : std::string(kLevelOutOfRange);
 }
