@@ -1,10 +1,12 @@
 #include "endgame/current_level.h"
 
-#include <array>
+#include <algorithm>
+#include <memory>
 
 #include "app/runtime/codepage.h"
 #include "app/runtime/failure.h"
 #include "app/runtime/files.h"
+#include "endgame/byte_search.h"
 #include "endgame/lines.h"
 #include "endgame/messages.h"
 
@@ -12,70 +14,103 @@ namespace velkaro::endgame {
 
 namespace {
 
-constexpr std::size_t kChunk = 64 * 1024;
+constexpr std::size_t kChunk = 1 << 20;
 
-// The position of the last byte before `end` for which found(byte) holds.
-template <typename Found>
-std::optional<std::uint64_t> FindBackward(runtime::InputFile& file, std::uint64_t end,
-                                          Found found) {
-  std::array<char, kChunk> chunk;
-  while (end > 0) {
-    const std::uint64_t start = end > kChunk ? end - kChunk : 0;
-    const auto length =
-        file.ReadAt(start, std::span<char>(chunk.data(), static_cast<std::size_t>(end - start)));
-    for (std::size_t i = length; i > 0; --i) {
-      if (found(chunk[i - 1])) {
-        return start + i - 1;
+// Reads the set in large chunks, from its end backwards or from a place forwards.
+class SetReader {
+ public:
+  explicit SetReader(runtime::InputFile& file)
+      : file_(file), chunk_(std::make_unique_for_overwrite<char[]>(kChunk)) {}
+
+  // The place of the last byte before `end` that `find` finds in a chunk, or nothing.
+  template <typename Find>
+  std::optional<std::uint64_t> FindBackward(std::uint64_t end, Find find) {
+    while (end > 0) {
+      const std::uint64_t start = end > kChunk ? end - kChunk : 0;
+      const std::string_view bytes = ReadAt(start, static_cast<std::size_t>(end - start));
+      if (const std::size_t at = find(bytes); at != std::string_view::npos) {
+        return start + at;
       }
+      end = start;
     }
-    end = start;
+    return std::nullopt;
   }
-  return std::nullopt;
-}
 
-// The level field of the line that starts at `line_start`, which has a TAB.
-std::string LevelFieldOfLineAt(runtime::InputFile& file, std::uint64_t line_start) {
-  std::array<char, kChunk> chunk;
-  std::string field;
-  bool in_field = false;
-  for (std::uint64_t at = line_start;;) {
-    const std::size_t length = file.ReadAt(at, chunk);
-    if (length == 0) {
-      return field;
-    }
-    for (std::size_t i = 0; i < length; ++i) {
-      const char c = chunk[i];
-      if (!in_field) {
-        in_field = c == '\t';
-      } else if (c == '\t' || IsLineBreak(c)) {
+  // Field 1 of the line that starts at `line_start` and has a TAB.
+  std::string LevelFieldOfLineAt(std::uint64_t line_start) {
+    std::string field;
+    bool in_field = false;
+    for (std::uint64_t at = line_start;;) {
+      const std::string_view bytes = ReadAt(at, kChunk);
+      if (bytes.empty()) {
         return field;
-      } else {
-        field += c;
       }
+      std::size_t from = 0;
+      if (!in_field) {
+        from = bytes.find('\t');
+        if (from == std::string_view::npos) {
+          at += bytes.size();
+          continue;
+        }
+        in_field = true;
+        ++from;
+      }
+      const std::size_t stop = from + FindTabOrLineBreak(bytes.substr(from));
+      field.append(bytes.substr(from, stop - from));
+      if (stop < bytes.size()) {
+        return field;
+      }
+      at += bytes.size();
     }
-    at += length;
   }
+
+  std::string_view ReadAt(std::uint64_t offset, std::size_t size) {
+    return {chunk_.get(), file_.ReadAt(offset, std::span<char>(chunk_.get(), size))};
+  }
+
+ private:
+  runtime::InputFile& file_;
+  std::unique_ptr<char[]> chunk_;
+};
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+// Where the set's first line starts: after a UTF-8 byte order mark. A set saved
+// as UTF-16 is refused.
+std::uint64_t FirstLineStart(SetReader& set, const runtime::InputFile& file) {
+  const std::string_view start = set.ReadAt(0, 3);
+  if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) {
+    throw runtime::Failure(Utf16FileMessage(file.path()));
+  }
+  return start == kUtf8Mark ? kUtf8Mark.size() : 0;
 }
 
 }  // namespace
 
 std::optional<std::string> ReadCurrentLevel(const EndgamePaths& paths) {
-  if (runtime::KindOf(paths.endgame_folder) != runtime::PathKind::kFolder) {
-    throw runtime::Failure(EndgameFolderMissingMessage(paths.endgame_folder));
+  switch (runtime::KindOf(paths.endgame_folder)) {
+    case runtime::PathKind::kMissing:
+      throw runtime::Failure(EndgameFolderMissingMessage(paths.endgame_folder));
+    case runtime::PathKind::kFile:
+      throw runtime::Failure(EndgameFolderIsAFileMessage(paths.endgame_folder));
+    case runtime::PathKind::kFolder:
+      break;
   }
   // Only a set that does not exist yet has no level; any other trouble is a failure.
   if (runtime::KindOf(paths.endgame_set) == runtime::PathKind::kMissing) {
     return std::nullopt;
   }
-  runtime::InputFile set(paths.endgame_set);
+  runtime::InputFile file(paths.endgame_set);
+  SetReader set(file);
+  const std::uint64_t first_line = FirstLineStart(set, file);
   // The last line with a level field is the line of the last TAB.
-  const auto last_tab = FindBackward(set, set.Size(), [](char c) { return c == '\t'; });
+  const auto last_tab = set.FindBackward(file.Size(), FindLastTab);
   if (!last_tab) {
     return std::nullopt;
   }
-  const auto line_break = FindBackward(set, *last_tab, IsLineBreak);
-  const std::uint64_t line_start = line_break ? *line_break + 1 : 0;
-  return runtime::FromFileBytes(LevelFieldOfLineAt(set, line_start));
+  const auto line_break = set.FindBackward(*last_tab, FindLastLineBreak);
+  const std::uint64_t line_start = line_break ? *line_break + 1 : first_line;
+  return runtime::FromFileBytes(set.LevelFieldOfLineAt(line_start));
 }
 
 }  // namespace velkaro::endgame

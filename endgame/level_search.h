@@ -36,22 +36,21 @@ void LevelSearch::ForEachLine(std::string_view lines, Select&& select) const {
     if (tab == lines.size()) {
       return;
     }
+    // The first candidate of a line decides it: the level field follows the
+    // line's first TAB, so a later candidate, or a longer field that starts
+    // with the level, means the line is not selected. Either way the search
+    // goes on after the line, so that no byte is looked at again and again.
     const std::size_t after = tab + needle_.size();
-    if (after < lines.size() && lines[after] != '\t' && !IsLineBreak(lines[after])) {
-      from = tab + 1;  // a longer field that starts with the level
-      continue;
-    }
-    // Field 1 only if no TAB stands between the line's start and this one.
+    const std::size_t end = after + LineEnd(lines.substr(after));
     std::size_t start = tab;
     while (start > 0 && lines[start - 1] != '\t' && !IsLineBreak(lines[start - 1])) {
       --start;
     }
-    if (start > 0 && lines[start - 1] == '\t') {
-      from = tab + 1;
-      continue;
+    const bool whole_field = end == after || lines[after] == '\t';
+    const bool field_1 = start == 0 || lines[start - 1] != '\t';
+    if (whole_field && field_1) {
+      select(lines.substr(start, end - start));
     }
-    const std::size_t end = after + LineEnd(lines.substr(after));
-    select(lines.substr(start, end - start));
     from = end;
   }
 }

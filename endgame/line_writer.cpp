@@ -13,7 +13,7 @@ LineWriter::LineWriter(runtime::ReplacementFile& file, std::size_t buffer_size)
 
 void LineWriter::WriteLine(std::string_view line) {
   Append(line);
-  Append("\r\n");
+  EndLine();
 }
 
 void LineWriter::Append(std::string_view bytes) {

@@ -18,6 +18,9 @@ class LineWriter {
   explicit LineWriter(runtime::ReplacementFile& file, std::size_t buffer_size = kBufferSize);
 
   void WriteLine(std::string_view line);
+  // A line handed over in parts: its bytes, then its end.
+  void WritePart(std::string_view bytes) { Append(bytes); }
+  void EndLine() { Append("\r\n"); }
   void Flush();
 
  private:

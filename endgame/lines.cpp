@@ -1,63 +1,182 @@
 #include "endgame/lines.h"
 
+#include <algorithm>
+#include <cstring>
+#include <span>
+
+#include "app/runtime/failure.h"
 #include "app/runtime/files.h"
+#include "endgame/messages.h"
 
 namespace velkaro::endgame {
 
 namespace {
 
-// Length of the prefix of data[0, size) that ends with a whole line; the first
-// `unbroken` bytes are known to hold no line break. A CR that ends the data may
-// be the first half of CR LF, so it counts only at the end of the file.
-std::size_t WholeLinesLength(const char* data, std::size_t size, std::size_t unbroken,
-                             bool at_end) {
+// Length of the prefix of data[0, size) that ends with a whole line. A CR that
+// ends the data may be the first half of CR LF, so it counts only at the end of
+// the file.
+std::size_t WholeLinesLength(const char* data, std::size_t size, bool at_end) {
   if (at_end) {
     return size;
   }
-  std::size_t i = size;
-  if (i > unbroken && data[i - 1] == '\r') {
-    --i;
-  }
-  while (i > unbroken && !IsLineBreak(data[i - 1])) {
-    --i;
-  }
-  return i > unbroken ? i : 0;
+  const std::size_t limit = size > 0 && data[size - 1] == '\r' ? size - 1 : size;
+  const std::size_t last = FindLastLineBreak(std::string_view(data, limit));
+  return last == std::string_view::npos ? 0 : last + 1;
 }
+
+// Notepad's "Unicode" and "Unicode big endian" start with these; the UTF-8 mark
+// is what Notepad puts before UTF-8 text.
+constexpr std::string_view kUtf16Little = "\xFF\xFE";
+constexpr std::string_view kUtf16Big = "\xFE\xFF";
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+// Where a long line's level field stands while the line is read through.
+class LevelFieldReader {
+ public:
+  explicit LevelFieldReader(std::size_t longest) : longest_(longest) {}
+
+  // Reads `bytes` of the line; returns where the line ends in them, or bytes.size().
+  std::size_t Read(std::string_view bytes) {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+      const std::string_view rest = bytes.substr(at);
+      const std::size_t stop = field_ == 2 ? FindLineBreak(rest) : FindTabOrLineBreak(rest);
+      if (field_ == 1) {
+        Keep(rest.substr(0, stop));
+      }
+      at += stop;
+      if (at == bytes.size() || bytes[at] != '\t') {
+        return at;
+      }
+      ++field_;
+      ++at;
+    }
+    return at;
+  }
+
+  std::optional<std::string> LevelField() {
+    if (field_ == 0 || too_long_) {
+      return std::nullopt;
+    }
+    return std::move(kept_);
+  }
+
+ private:
+  void Keep(std::string_view bytes) {
+    if (too_long_ || bytes.size() > longest_ - kept_.size()) {
+      too_long_ = true;
+      kept_.clear();
+      return;
+    }
+    kept_ += bytes;
+  }
+
+  std::size_t longest_;
+  int field_ = 0;  // 0, 1, then 2 for every later one
+  std::string kept_;
+  bool too_long_ = false;
+};
 
 }  // namespace
 
+// A block holds at least a CR and the byte after it, to tell CR LF from a lone CR.
 LineBlocks::LineBlocks(runtime::InputFile& file, std::size_t block_size)
-    : file_(file),
-      buffer_(std::make_unique_for_overwrite<char[]>(block_size)),
-      capacity_(block_size) {}
+    : file_(file), capacity_(std::max<std::size_t>(block_size, 2)) {
+  buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+}
+
+void LineBlocks::Fill() {
+  while (!at_end_ && filled_ < capacity_) {
+    const std::size_t read =
+        file_.Read(std::span<char>(buffer_.get() + filled_, capacity_ - filled_));
+    filled_ += read;
+    at_end_ = read == 0;
+  }
+}
+
+void LineBlocks::Drop(std::size_t count) {
+  std::memmove(buffer_.get(), buffer_.get() + count, filled_ - count);
+  filled_ -= count;
+  buffer_offset_ += count;
+}
+
+void LineBlocks::SkipByteOrderMark() {
+  // The marks are looked for in the file's first bytes, whatever the block's size.
+  char start[3] = {};
+  const std::size_t length = file_.ReadAt(0, std::span<char>(start, sizeof start));
+  const std::string_view first(start, length);
+  if (first.starts_with(kUtf16Little) || first.starts_with(kUtf16Big)) {
+    throw runtime::Failure(Utf16FileMessage(file_.path()));
+  }
+  if (first == kUtf8Mark) {
+    std::size_t skipped = 0;
+    while (skipped < kUtf8Mark.size()) {
+      Fill();
+      const std::size_t count = std::min(filled_, kUtf8Mark.size() - skipped);
+      if (count == 0) {
+        break;
+      }
+      Drop(count);
+      skipped += count;
+    }
+  }
+}
 
 std::string_view LineBlocks::Next() {
-  // Keep the unfinished line that followed the last run.
-  std::memmove(buffer_.get(), buffer_.get() + handed_out_, filled_ - handed_out_);
-  filled_ -= handed_out_;
+  if (!started_) {
+    started_ = true;
+    SkipByteOrderMark();
+  }
+  Drop(handed_out_);
   handed_out_ = 0;
-  // While one line fills the buffer, look for its end only in what is new.
-  std::size_t unbroken = 0;
+  Fill();
+  const std::size_t whole = WholeLinesLength(buffer_.get(), filled_, at_end_);
+  at_long_line_ = whole == 0 && !at_end_;
+  handed_out_ = whole;
+  return {buffer_.get(), whole};
+}
+
+LongLine LineBlocks::PassLongLine(std::size_t longest_field) {
+  LongLine line;
+  line.offset = buffer_offset_;
+  LevelFieldReader reader(longest_field);
+  std::size_t end = reader.Read(std::string_view(buffer_.get(), filled_));
   for (;;) {
-    if (!at_end_ && filled_ < capacity_) {
-      const std::size_t read =
-          file_.Read(std::span<char>(buffer_.get() + filled_, capacity_ - filled_));
-      filled_ += read;
-      at_end_ = read == 0;
+    if (end < filled_ && (buffer_[end] == '\n' || end + 1 < filled_ || at_end_)) {
+      break;  // a terminator, whole: LF, CR with what follows it, or CR at the end
     }
-    const std::size_t whole = WholeLinesLength(buffer_.get(), filled_, unbroken, at_end_);
-    if (whole > 0 || at_end_) {
-      handed_out_ = whole;
-      return {buffer_.get(), whole};
+    if (end == filled_ && at_end_) {
+      break;  // the file's last line, without a terminator
     }
-    unbroken = filled_ > 0 && buffer_[filled_ - 1] == '\r' ? filled_ - 1 : filled_;
-    if (filled_ == capacity_) {
-      // One line fills the block: make room for the rest of it.
-      auto larger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
-      std::memcpy(larger.get(), buffer_.get(), filled_);
-      buffer_ = std::move(larger);
-      capacity_ *= 2;
+    // Read on past what is scanned, keeping a CR that may start CR LF.
+    Drop(end);
+    Fill();
+    end = reader.Read(std::string_view(buffer_.get(), filled_));
+  }
+  line.length = buffer_offset_ + end - line.offset;
+  std::size_t terminator = 0;
+  if (end < filled_) {
+    terminator = buffer_[end] == '\r' && end + 1 < filled_ && buffer_[end + 1] == '\n' ? 2 : 1;
+  }
+  handed_out_ = end + terminator;
+  at_long_line_ = false;
+  line.level_field = reader.LevelField();
+  return line;
+}
+
+void LineBlocks::ReadLongLine(const LongLine& line,
+                              const std::function<void(std::string_view)>& piece) {
+  constexpr std::size_t kPiece = 64 * 1024;
+  const auto bytes = std::make_unique_for_overwrite<char[]>(kPiece);
+  for (std::uint64_t done = 0; done < line.length;) {
+    const auto wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, line.length - done));
+    const std::size_t read = file_.ReadAt(line.offset + done, std::span<char>(bytes.get(), wanted));
+    if (read == 0) {
+      throw runtime::Failure(FileChangedMessage(file_.path()));
     }
+    piece(std::string_view(bytes.get(), read));
+    done += read;
   }
 }
 

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <cstddef>
-#include <cstring>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
+
+#include "endgame/byte_search.h"
 
 namespace velkaro::runtime {
 class InputFile;
@@ -22,11 +26,7 @@ inline bool IsLineBreak(char c) {
 
 // Where the line that starts `text` ends: its first CR or LF, else text.size().
 inline std::size_t LineEnd(std::string_view text) {
-  const char* begin = text.data();
-  const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', text.size()));
-  const std::size_t limit = lf != nullptr ? static_cast<std::size_t>(lf - begin) : text.size();
-  const auto* cr = static_cast<const char*>(std::memchr(begin, '\r', limit));
-  return cr != nullptr ? static_cast<std::size_t>(cr - begin) : limit;
+  return FindLineBreak(text);
 }
 
 // Where the line after the one ending at `end` starts (CR LF is one terminator).
@@ -68,9 +68,19 @@ inline bool CanBeLevelField(std::string_view level) {
   return level.find_first_of("\t\r\n") == std::string_view::npos;
 }
 
-// Reads a file in large blocks and hands it out as runs of whole lines, so that
-// callers can scan many lines at once. Memory grows only when one line is
-// longer than a block.
+// A line longer than a block. It is never held whole: it is read through once
+// for its end and its level field, and read again only to be copied.
+struct LongLine {
+  std::uint64_t offset = 0;  // of its first byte in the file
+  std::uint64_t length = 0;  // without its terminator
+  // Its level field, when it has one no longer than was asked for.
+  std::optional<std::string> level_field;
+};
+
+// Reads a position file in blocks of a fixed size and hands it out as runs of
+// whole lines, so that callers can scan many lines at once; memory stays the
+// block's whatever the lines' lengths. A file saved as UTF-16 is refused, and a
+// UTF-8 byte order mark is no part of the first line.
 class LineBlocks {
  public:
   static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
@@ -78,16 +88,33 @@ class LineBlocks {
   explicit LineBlocks(runtime::InputFile& file, std::size_t block_size = kBlockSize);
 
   // The next run of whole lines, each with its terminator but perhaps the
-  // file's last; empty at the end of the file. Valid until the next call.
+  // file's last; valid until the next call. Empty at the end of the file, and
+  // where the next line is longer than a block: then AtLongLine().
   std::string_view Next();
+  bool AtLongLine() const { return at_long_line_; }
+
+  // Reads the long line through to its end; its level field is kept when it
+  // is at most `longest_field` bytes long.
+  LongLine PassLongLine(std::size_t longest_field);
+  // Hands out the bytes of a long line that was passed, in order, in pieces.
+  void ReadLongLine(const LongLine& line, const std::function<void(std::string_view)>& piece);
 
  private:
+  // Reads until the block is full or the file is at its end.
+  void Fill();
+  // Drops the first `count` bytes of the block.
+  void Drop(std::size_t count);
+  void SkipByteOrderMark();
+
   runtime::InputFile& file_;
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_;
   std::size_t filled_ = 0;
   std::size_t handed_out_ = 0;
+  std::uint64_t buffer_offset_ = 0;  // in the file, of the block's first byte
   bool at_end_ = false;
+  bool started_ = false;
+  bool at_long_line_ = false;
 };
 
 }  // namespace velkaro::endgame

@@ -14,6 +14,23 @@ std::string EndgameFolderMissingMessage(const std::filesystem::path& endgame_fol
          "中寻找它，但不会自行建立。";
 }
 
+std::string EndgameFolderIsAFileMessage(const std::filesystem::path& endgame_folder) {
+  return runtime::texts::Quoted(endgame_folder) +
+         "是一个文件，不是文件夹。残局题库应放在当前工作文件夹" +
+         runtime::texts::Quoted(endgame_folder.parent_path()) + "中名为 ENDGAMES 的文件夹里。";
+}
+
+std::string Utf16FileMessage(const std::filesystem::path& file) {
+  return "文件" + runtime::texts::Quoted(file) +
+         "是以 Unicode（UTF-16）编码保存的，本程序只能读取 ANSI（GBK）编码的文本。"
+         "请用记事本打开它，另存为时把编码选为 ANSI，然后再试。没有作任何更改。";
+}
+
+std::string FileChangedMessage(const std::filesystem::path& file) {
+  return "文件" + runtime::texts::Quoted(file) +
+         "在读取时被另一个程序改短了。没有作任何更改，请稍后再试。";
+}
+
 std::string TooManyStagesMessage(int limit, const std::filesystem::path& endgame_set) {
   return "这个级别的局面超过 " + std::to_string(limit) + " 个，训练程序容纳不下；残局题库" +
          runtime::texts::Quoted(endgame_set) + "未作更改。";

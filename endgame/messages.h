@@ -18,6 +18,9 @@ std::string StagesMessage(int count);
 
 // Failures of the program's own.
 std::string EndgameFolderMissingMessage(const std::filesystem::path& endgame_folder);
+std::string EndgameFolderIsAFileMessage(const std::filesystem::path& endgame_folder);
+std::string Utf16FileMessage(const std::filesystem::path& file);
+std::string FileChangedMessage(const std::filesystem::path& file);
 std::string TooManyStagesMessage(int limit, const std::filesystem::path& endgame_set);
 std::string ProgressNotSavedMessage(const std::filesystem::path& endgame_set,
                                     std::string_view reason);

@@ -1,51 +1,18 @@
 #include "endgame/rebuild.h"
 
 #include <optional>
-#include <vector>
 
 #include "app/runtime/codepage.h"
 #include "app/runtime/failure.h"
 #include "app/runtime/files.h"
 #include "app/runtime/folder_lock.h"
-#include "endgame/level_search.h"
+#include "endgame/line_selection.h"
 #include "endgame/line_writer.h"
 #include "endgame/lines.h"
 #include "endgame/messages.h"
 #include "settings/trainer_progress.h"
 
 namespace velkaro::endgame {
-
-namespace {
-
-// Streams the lines of `level` from the position list into the new set; returns their count.
-int CopyLinesOfLevel(const EndgamePaths& paths, std::string_view level,
-                     runtime::InputFile& position_list, runtime::ReplacementFile& new_set) {
-  const LevelSearch search(level);
-  LineWriter writer(new_set);
-  LineBlocks blocks(position_list);
-  int count = 0;
-  for (std::string_view run = blocks.Next(); !run.empty(); run = blocks.Next()) {
-    search.ForEachLine(run, [&](std::string_view line) {
-      if (count == kMaxStages) {
-        throw runtime::Failure(TooManyStagesMessage(kMaxStages, paths.endgame_set));
-      }
-      writer.WriteLine(line);
-      ++count;
-    });
-  }
-  writer.Flush();
-  return count;
-}
-
-// Reads the rest of the list for nothing but its read errors: a list that
-// cannot be read is a failure, whatever the level.
-void ReadThrough(runtime::InputFile& position_list) {
-  std::vector<char> block(LineBlocks::kBlockSize);
-  while (position_list.Read(block) != 0) {
-  }
-}
-
-}  // namespace
 
 std::string RebuildEndgameSet(const EndgamePaths& paths, std::string_view level_text,
                               int cleared_state, runtime::SettingsStore& settings) {
@@ -57,9 +24,17 @@ std::string RebuildEndgameSet(const EndgamePaths& paths, std::string_view level_
   runtime::ReplacementFile new_set(paths.endgame_set);
   int count = 0;
   if (can_match) {
-    count = CopyLinesOfLevel(paths, *level, position_list, new_set);
+    LineWriter writer(new_set);
+    CopyLinesOfLevel(position_list, *level, writer, [&] {
+      if (count == kMaxStages) {
+        throw runtime::Failure(TooManyStagesMessage(kMaxStages, paths.endgame_set));
+      }
+      ++count;
+    });
+    writer.Flush();
   } else {
-    ReadThrough(position_list);
+    // A list that cannot be read is a failure whatever the level.
+    ReadAllLines(position_list);
   }
   new_set.Finish();
 

@@ -8,7 +8,9 @@
 // in blocks yields the lines of the whole, that writing through a small buffer
 // keeps every line whole and in order, that the rebuild writes exactly the
 // selected lines, each a byte-exact copy with CR LF, and that the level shown
-// at start is the level field of the last line that has one.
+// at start is the level field of the last line that has one. Small blocks
+// make most lines longer than a block, which are read in another way. A list
+// saved as UTF-16 is refused; a UTF-8 byte order mark is no part of a line.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -24,10 +26,12 @@
 #include "app/runtime/files.h"
 #include "endgame/current_level.h"
 #include "endgame/level_search.h"
+#include "endgame/line_selection.h"
 #include "endgame/line_writer.h"
 #include "endgame/lines.h"
 #include "endgame/messages.h"
 #include "endgame/rebuild.h"
+#include "tests/support/lines_in_blocks.h"
 #include "tests/support/memory_settings.h"
 #include "tests/support/reference_selection.h"
 
@@ -97,7 +101,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string level =
       (mode & 8) != 0 ? runtime::FromFileBytes(level_bytes) : std::string(level_bytes);
   const std::size_t block_size = 1 + static_cast<unsigned char>(input[level_length]) % 64;
-  const std::string_view list = input.substr(level_length + 1);
+  const std::string_view file_bytes = input.substr(level_length + 1);
+  const endgame::EndgamePaths& paths = Paths();
+  std::ofstream(paths.position_list, std::ios::binary | std::ios::trunc)
+      .write(file_bytes.data(), static_cast<std::streamsize>(file_bytes.size()));
+
+  // A file saved as UTF-16 is refused, by the rebuild and the lookup alike.
+  if (file_bytes.starts_with("\xFF\xFE") || file_bytes.starts_with("\xFE\xFF")) {
+    tests::MemorySettings settings;
+    const auto refused = [&](auto call) {
+      try {
+        call();
+      } catch (const runtime::Failure& failure) {
+        return std::string(failure.what()).find("UTF-16") != std::string::npos;
+      }
+      return false;
+    };
+    Check(refused([&] { endgame::RebuildEndgameSet(paths, level, endgame::kTicked, settings); }));
+    Check(!settings.Value("kestrow\\gui\\last").has_value());
+    fs::copy_file(paths.position_list, paths.endgame_set, fs::copy_options::overwrite_existing);
+    Check(refused([&] { endgame::ReadCurrentLevel(paths); }));
+    return 0;
+  }
+  // A UTF-8 byte order mark is no part of the first line.
+  const std::string_view list =
+      file_bytes.starts_with("\xEF\xBB\xBF") ? file_bytes.substr(3) : file_bytes;
 
   // What the rebuild must write: the simple path over the whole list, for the
   // bytes that spell the level in the files, if any do.
@@ -115,22 +143,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(fast == expected);
   }
 
-  const endgame::EndgamePaths& paths = Paths();
-  std::ofstream(paths.position_list, std::ios::binary | std::ios::trunc)
-      .write(list.data(), static_cast<std::streamsize>(list.size()));
-
-  // Blocks of any size hand out the lines of the whole.
+  // Blocks of any size hand out the lines of the whole, a line longer than a
+  // block too, and find its level field as it passes.
   {
     std::string whole;
     endgame::ForEachLine(list, [&](std::string_view line) { whole.append(line).append("\n"); });
     std::string in_blocks;
     runtime::InputFile file(paths.position_list);
     endgame::LineBlocks blocks(file, block_size);
-    for (std::string_view run = blocks.Next(); !run.empty(); run = blocks.Next()) {
-      endgame::ForEachLine(run,
-                           [&](std::string_view line) { in_blocks.append(line).append("\n"); });
-    }
+    bool level_fields_agree = true;
+    tests::ForEachLineInBlocks(
+        blocks, [&](std::string_view line) { in_blocks.append(line).append("\n"); },
+        level_fields_agree);
     Check(in_blocks == whole);
+    Check(level_fields_agree);
+  }
+
+  // The selection in blocks of any size, long lines streamed through.
+  if (field && endgame::CanBeLevelField(*field)) {
+    {
+      runtime::InputFile file(paths.position_list);
+      runtime::ReplacementFile selected(paths.endgame_set);
+      endgame::LineWriter writer(selected, block_size);
+      endgame::CopyLinesOfLevel(
+          file, *field, writer, [] {}, block_size);
+      writer.Flush();
+      selected.Finish();
+      selected.Commit();
+    }
+    Check(Read(paths.endgame_set) == expected);
   }
 
   // Writing lines through a buffer of any size keeps each whole and in order.
@@ -165,7 +206,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The level shown at start, against the simplest reading: the level field of
   // the last line that has one.
   std::ofstream(paths.endgame_set, std::ios::binary | std::ios::trunc)
-      .write(list.data(), static_cast<std::streamsize>(list.size()));
+      .write(file_bytes.data(), static_cast<std::streamsize>(file_bytes.size()));
   std::optional<std::string> last_field;
   endgame::ForEachLine(list, [&](std::string_view line) {
     if (const auto level_field = endgame::LevelField(line)) {

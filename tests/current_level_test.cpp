@@ -48,6 +48,39 @@ TEST_F(CurrentLevel, PassesOverLinesWithoutALevel) {
   EXPECT_EQ(LevelOf("a\t5\r\nno level\r\n"), "5");
 }
 
+TEST_F(CurrentLevel, ReadsTheSetAsAnsiTextOnly) {
+  EXPECT_EQ(LevelOf("\xEF\xBB\xBF\t5"), "5");  // the UTF-8 mark is no part of the line
+  EXPECT_EQ(LevelOf("\xEF\xBB\xBF"
+                    "a\t\xff\xb8\xdf\x81"),
+            "\xEF\xBF\xBD高\xEF\xBF\xBD");
+}
+
+// What keeps the set from being read is a failure that names it for what it is.
+TEST_F(CurrentLevel, ASetThatCannotBeReadIsAFailureThatSaysWhy) {
+  const auto failure_of = [&] {
+    try {
+      ReadCurrentLevel(paths_);
+    } catch (const runtime::Failure& failure) {
+      return std::string(failure.what());
+    }
+    return std::string("no failure");
+  };
+  const std::u8string folder = folder_.path().u8string();
+  const std::string set =
+      std::string(folder.begin(), folder.end()) +
+      (fs::path::preferred_separator == '/' ? "/ENDGAMES/VIRLA.EPD" : "\\ENDGAMES\\VIRLA.EPD");
+  WriteBytes(paths_.endgame_set, std::string("\xFF\xFE"
+                                             "5\0",
+                                             4));
+  EXPECT_EQ(failure_of(),
+            "文件“" + set +
+                "”是以 Unicode（UTF-16）编码保存的，本程序只能读取 ANSI（GBK）编码的文本。"
+                "请用记事本打开它，另存为时把编码选为 ANSI，然后再试。没有作任何更改。");
+  fs::remove(paths_.endgame_set);
+  fs::create_directory(paths_.endgame_set);
+  EXPECT_EQ(failure_of(), "无法打开文件“" + set + "”：这是一个文件夹，不是文件");
+}
+
 TEST_F(CurrentLevel, IsNothingForASetWithoutLevels) {
   EXPECT_EQ(LevelOf(""), std::nullopt);
   EXPECT_EQ(LevelOf("\r\n\r\n"), std::nullopt);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/runtime/files.h"
+#include "tests/support/lines_in_blocks.h"
 #include "tests/support/scratch_folder.h"
 
 namespace velkaro::endgame {
@@ -24,9 +25,10 @@ class LineReading : public ::testing::TestWithParam<std::size_t> {
     runtime::InputFile input(file);
     LineBlocks blocks(input, GetParam());
     Lines lines;
-    for (std::string_view run = blocks.Next(); !run.empty(); run = blocks.Next()) {
-      ForEachLine(run, [&](std::string_view line) { lines.emplace_back(line); });
-    }
+    bool level_fields_agree = true;
+    tests::ForEachLineInBlocks(
+        blocks, [&](std::string_view line) { lines.emplace_back(line); }, level_fields_agree);
+    EXPECT_TRUE(level_fields_agree);
     return lines;
   }
 
