@@ -40,10 +40,32 @@ using tests::WriteBytes;
 // were, and says what failed.
 class FailedRebuild : public RebuildTest {};
 
+// A path as the messages spell it, between Chinese quotation marks.
+std::string Spelled(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 TEST_F(FailedRebuild, OneStageTooManyChangesNothing) {
   WriteBytes(paths_.position_list, LinesOfLevel(kMaxStages + 1, "44"));
-  EXPECT_EQ(Fail("44"), TooManyStagesMessage(kMaxStages, paths_.endgame_set));
+  EXPECT_EQ(Fail("44"), "这个级别的局面超过 32767 个，训练程序容纳不下；残局题库“" +
+                            Spelled(paths_.endgame_set) + "”未作更改。");
   ExpectNothingChanged();
+}
+
+TEST_F(FailedRebuild, AListSavedAsUtf16ChangesNothing) {
+  for (const std::string_view mark : {"\xFF\xFE", "\xFE\xFF"}) {
+    WriteBytes(paths_.position_list, std::string(mark) + std::string("1\0\t\0"
+                                                                     "1\0",
+                                                                     6));
+    for (const std::string_view level : {"1", "\t"}) {
+      EXPECT_EQ(Fail(level),
+                "文件“" + Spelled(paths_.position_list) +
+                    "”是以 Unicode（UTF-16）编码保存的，本程序只能读取 ANSI（GBK）编码的"
+                    "文本。请用记事本打开它，另存为时把编码选为 ANSI，然后再试。没有作任何更改。");
+      ExpectNothingChanged();
+    }
+  }
 }
 
 TEST_F(FailedRebuild, AMissingPositionListChangesNothing) {
@@ -84,8 +106,9 @@ TEST_F(FailedRebuild, SettingsThatCannotBeOpenedChangeNothing) {
 TEST_F(FailedRebuild, SettingsThatCannotBeSavedAreReportedAfterTheNewSet) {
   WriteBytes(paths_.position_list, kList);
   settings_.refuse_save = 2;
-  EXPECT_EQ(Fail("12"), ProgressNotSavedMessage(paths_.endgame_set,
-                                                "无法写入设置“kestrow\\gui\\last”：拒绝访问。"));
+  EXPECT_EQ(Fail("12"),
+            "残局题库“" + Spelled(paths_.endgame_set) +
+                "”已经更换，但训练进度没有重置：无法写入设置“kestrow\\gui\\last”：拒绝访问。");
   EXPECT_EQ(NewSet(), kLevel12);
   EXPECT_EQ(settings_.log, "kestrow\\gui\\curr=0\n");
 }
@@ -349,6 +372,7 @@ TEST_F(RebuildTest, LeftoversOfEndedRunsAreRemovedAndNothingElse) {
   const std::vector<std::string> kept = {"OTHER.EPD." + ended + "-0.tmp",
                                          "VIRLA.EPD." + ended + ".tmp",
                                          "VIRLA.EPD." + ended + "-0.tmp.bak",
+                                         "VIRLA.EPD." + ended + "-0.txt",
                                          "VIRLA.EPD." + running + "-0.tmp",
                                          "VIRLA.EPD.bak",
                                          "VIRLA.EPD.x-0.tmp"};
@@ -357,12 +381,45 @@ TEST_F(RebuildTest, LeftoversOfEndedRunsAreRemovedAndNothingElse) {
   }
   WriteBytes(paths_.endgame_folder / ("VIRLA.EPD." + ended + "-0.tmp"), "left");
   WriteBytes(paths_.endgame_folder / ("VIRLA.EPD." + ended + "-17.tmp"), "left");
+  // Never removed through a link, nor is what it points to.
+  const fs::path outside = folder_.path() / "outside.txt";
+  WriteBytes(outside, "kept");
+  fs::create_symlink(outside, paths_.endgame_folder / ("VIRLA.EPD." + ended + "-2.tmp"));
   WriteBytes(paths_.position_list, kList);
   EXPECT_EQ(Run("12"), "调整完毕共 3 关");
+  EXPECT_EQ(ReadBytes(outside), "kept");
   std::vector<std::string> expected = kept;
   expected.push_back("VIRLA.EPD");
+  expected.push_back("VIRLA.EPD." + ended + "-2.tmp");
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(tests::EntriesOf(paths_.endgame_folder), expected);
+}
+
+// A process of another user answers "not permitted": it runs, and its new file stays.
+TEST_F(RebuildTest, UnprivilegedTheLeftoverOfAnotherUsersRunningProcessIsKept) {
+  if (geteuid() == 0) {
+    GTEST_SKIP() << "the superuser may signal every process";
+  }
+  ASSERT_NE(getuid(), 0u);
+  WriteBytes(paths_.endgame_folder / "VIRLA.EPD.1-0.tmp", "kept");  // PID 1 is root's
+  WriteBytes(paths_.position_list, kList);
+  EXPECT_EQ(Run("12"), "调整完毕共 3 关");
+  EXPECT_EQ(tests::EntriesOf(paths_.endgame_folder),
+            (std::vector<std::string>{"VIRLA.EPD", "VIRLA.EPD.1-0.tmp"}));
+}
+
+// Without leave to read the folder, it cannot be locked: a failure that names it.
+TEST_F(FailedRebuild, UnprivilegedAFolderThatCannotBeLockedChangesNothing) {
+  if (geteuid() == 0) {
+    GTEST_SKIP() << "permissions do not bind the superuser";
+  }
+  WriteBytes(paths_.position_list, kList);
+  fs::permissions(paths_.endgame_folder, fs::perms::owner_read, fs::perm_options::remove);
+  const std::string message = Fail("12");
+  fs::permissions(paths_.endgame_folder, fs::perms::owner_read, fs::perm_options::add);
+  EXPECT_EQ(message,
+            "无法锁定文件夹“" + Spelled(paths_.endgame_folder) + "”：" + std::strerror(EACCES));
+  ExpectNothingChanged();
 }
 
 TEST_F(Links, ASetThatIsALinkIsReplacedNotWrittenThrough) {

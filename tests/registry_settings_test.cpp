@@ -35,15 +35,16 @@ TEST_F(Registry, ReplacesEarlierValuesAndLeavesOthersAlone) {
   EXPECT_EQ(tests::ReadRegistryText(kTestSection, L"other"), L"kept");
 }
 
-// A run that fails after opening the settings and before saving leaves no key
-// it made; one that saved keeps them, and keys that were there stay.
-TEST_F(Registry, ASectionLeftEmptyIsRemovedWithTheKeysItMade) {
+// Opening creates no key, so a run that fails before saving has nothing to
+// undo; the first save creates it.
+TEST_F(Registry, OpeningCreatesNothingAndTheFirstSaveCreatesTheSection) {
   RegistrySettings store;
-  store.OpenSection("velkaro-test", "gui");
+  auto section = store.OpenSection("velkaro-test", "gui");
   HKEY probe = nullptr;
   EXPECT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, kTestKey, 0, KEY_READ, &probe),
             ERROR_FILE_NOT_FOUND);
-  store.OpenSection("velkaro-test", "gui")->Save("curr", "0");
+  section->Save("curr", "0");
+  section.reset();
   store.OpenSection("velkaro-test", "gui");
   EXPECT_EQ(tests::ReadRegistryText(kTestSection, L"curr"), L"0");
 }

@@ -11,7 +11,6 @@ namespace velkaro::runtime::system {
 namespace {
 
 constexpr const char* kFileCodePage = "CP936";
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
 
 class Converter {
  public:
@@ -70,17 +69,6 @@ std::optional<std::string> DecodeStrict(std::string_view bytes) {
   if (!decoder.Convert(bytes, text, [](std::string_view) { return false; })) {
     return std::nullopt;
   }
-  return text;
-}
-
-std::string DecodeLenient(std::string_view bytes) {
-  std::string text;
-  Converter decoder("UTF-8", kFileCodePage);
-  decoder.Convert(bytes, text, [&text](std::string_view& rest) {
-    text += kReplacement;
-    rest.remove_prefix(1);
-    return true;
-  });
   return text;
 }
 

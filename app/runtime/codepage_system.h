@@ -14,7 +14,5 @@ namespace velkaro::runtime::system {
 std::optional<std::string> EncodeStrict(std::string_view text);
 // The UTF-8 text of `bytes`; nothing when a byte is invalid in the code page.
 std::optional<std::string> DecodeStrict(std::string_view bytes);
-// The same, with U+FFFD for each invalid byte.
-std::string DecodeLenient(std::string_view bytes);
 
 }  // namespace velkaro::runtime::system

@@ -59,12 +59,4 @@ std::optional<std::string> DecodeStrict(std::string_view bytes) {
   return WideToUtf8(*wide);
 }
 
-std::string DecodeLenient(std::string_view bytes) {
-  const int size = static_cast<int>(bytes.size());
-  const int length = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, wide.data(), length);
-  return WideToUtf8(wide);
-}
-
 }  // namespace velkaro::runtime::system

@@ -20,8 +20,19 @@ namespace {
 // program, or a leftover of an earlier run, may hold the first few.
 constexpr unsigned kNameAttempts = 1000;
 
-Failure FileFailure(std::string_view action, const std::filesystem::path& path) {
-  const std::uint32_t code = LastSystemError();
+// What is at `path`, when it can be told; nothing else is asked of the system.
+std::optional<system::Kind> KindIfKnown(const std::filesystem::path& path) {
+  system::Kind kind = system::Kind::kMissing;
+  return system::KindOf(path, kind) ? std::optional(kind) : std::nullopt;
+}
+
+// A failure of `action` on a file; a folder where the file should be is named
+// as such rather than by the system's "access denied".
+Failure FileFailure(std::string_view action, const std::filesystem::path& path,
+                    std::uint32_t code = LastSystemError()) {
+  if (KindIfKnown(path) == system::Kind::kFolder) {
+    return Failure(texts::Cannot(texts::FileAction(action, path), texts::kIsAFolder));
+  }
   return SystemFailure(texts::FileAction(action, path), code);
 }
 
@@ -74,6 +85,10 @@ bool RetriedWhileBusy(Call call) {
 }  // namespace
 
 InputFile::InputFile(const std::filesystem::path& path) : path_(path) {
+  // Some systems open a folder for reading as if it were a file.
+  if (KindIfKnown(path) == system::Kind::kFolder) {
+    throw Failure(texts::Cannot(texts::FileAction(texts::kOpen, path), texts::kIsAFolder));
+  }
   if (!system::OpenToRead(path, handle_)) {
     throw FileFailure(texts::kOpen, path);
   }
@@ -116,7 +131,12 @@ ReplacementFile::ReplacementFile(const std::filesystem::path& target) : target_(
       return;
     }
     if (created == system::Created::kFailed || attempt + 1 == kNameAttempts) {
-      throw SystemFailure(texts::CreateFileInFolderAction(target.parent_path()), LastSystemError());
+      const std::uint32_t code = LastSystemError();
+      const std::filesystem::path folder = target.parent_path();
+      if (KindIfKnown(folder) == system::Kind::kFile) {
+        throw Failure(texts::Cannot(texts::CreateFileInFolderAction(folder), texts::kIsAFile));
+      }
+      throw SystemFailure(texts::CreateFileInFolderAction(folder), code);
     }
   }
 }
@@ -158,7 +178,12 @@ void ReplacementFile::Finish() {
 
 void ReplacementFile::Commit() {
   if (!RetriedWhileBusy([&] { return system::Replace(temporary_, target_); })) {
-    throw FileFailure(texts::kReplace, target_);
+    // Name the file that another program holds: the new one, if not the target.
+    const std::uint32_t code = LastSystemError();
+    if (!system::HeldByAnother(target_) && system::HeldByAnother(temporary_)) {
+      throw SystemFailure(texts::FileAction(texts::kMoveNew, temporary_), code);
+    }
+    throw FileFailure(texts::kReplace, target_, code);
   }
   committed_ = true;
 }
@@ -167,16 +192,16 @@ void RemoveLeftoverReplacements(const std::filesystem::path& target) {
   const std::u8string target_name = target.filename().u8string();
   const std::string_view name_of_target(reinterpret_cast<const char*>(target_name.data()),
                                         target_name.size());
-  std::error_code error;
-  for (std::filesystem::directory_iterator it(target.parent_path(), error), end;
-       !error && it != end; it.increment(error)) {
-    const std::u8string name = it->path().filename().u8string();
+  // Housekeeping after a rebuild that succeeded: a folder that cannot be listed
+  // keeps its leftovers for a later run, and that is all.
+  system::ForEachPlainFile(target.parent_path(), [&](const std::filesystem::path& path) {
+    const std::u8string name = path.filename().u8string();
     const auto maker = MakerOf(
         std::string_view(reinterpret_cast<const char*>(name.data()), name.size()), name_of_target);
     if (maker && *maker != system::CurrentProcessId() && !system::ProcessIsRunning(*maker)) {
-      system::Remove(it->path());
+      system::RemovePlainFile(path);
     }
-  }
+  });
 }
 
 PathKind KindOf(const std::filesystem::path& path) {

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -93,6 +94,34 @@ Outcome Replace(const std::filesystem::path& from, const std::filesystem::path& 
 
 Outcome Remove(const std::filesystem::path& path) {
   return ::unlink(path.c_str()) == 0 ? Outcome::kDone : Outcome::kFailed;
+}
+
+bool HeldByAnother(const std::filesystem::path&) {
+  // Open files do not keep a name from being renamed or removed here.
+  return false;
+}
+
+bool ForEachPlainFile(const std::filesystem::path& folder,
+                      const std::function<void(const std::filesystem::path&)>& visit) {
+  DIR* listing = ::opendir(folder.c_str());
+  if (listing == nullptr) {
+    return false;
+  }
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::filesystem::path path = folder / entry->d_name;
+    // lstat: a link is not followed, it is a link.
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+      visit(path);
+    }
+  }
+  ::closedir(listing);
+  return true;
+}
+
+Outcome RemovePlainFile(const std::filesystem::path& path) {
+  // unlink removes the name, never what a link points to.
+  return Remove(path);
 }
 
 bool KindOf(const std::filesystem::path& path, Kind& kind) {

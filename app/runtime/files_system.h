@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string_view>
 
@@ -35,6 +36,17 @@ enum class Outcome { kDone, kBusy, kFailed };
 // Puts `from` in the place of `to` in one step, as the system allows it.
 Outcome Replace(const std::filesystem::path& from, const std::filesystem::path& to);
 Outcome Remove(const std::filesystem::path& path);
+// Whether another program has the file open in a way that keeps it from being
+// renamed or removed.
+bool HeldByAnother(const std::filesystem::path& path);
+
+// Calls visit(path) for each plain file in `folder`: no folder, and no
+// symbolic link or other reparse point. False when the folder cannot be listed.
+bool ForEachPlainFile(const std::filesystem::path& folder,
+                      const std::function<void(const std::filesystem::path&)>& visit);
+// Removes the file only while it is still a plain file of its folder, never
+// what a link points to.
+Outcome RemovePlainFile(const std::filesystem::path& path);
 
 enum class Kind { kMissing, kFile, kFolder };
 // What is at `path`; a missing folder on the way counts as missing.

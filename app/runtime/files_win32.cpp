@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <memory>
+
 #include "app/runtime/files_system.h"
 #include "app/runtime/long_path.h"
 
@@ -113,6 +115,98 @@ Outcome Replace(const std::filesystem::path& from, const std::filesystem::path& 
 
 Outcome Remove(const std::filesystem::path& path) {
   return OutcomeOf(::DeleteFileW(ExtendedPath(path).c_str()));
+}
+
+bool HeldByAnother(const std::filesystem::path& path) {
+  // Renaming or removing needs DELETE access, which a program that opened the
+  // file without FILE_SHARE_DELETE denies to everyone else.
+  const HANDLE file = ::CreateFileW(ExtendedPath(path).c_str(), DELETE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return ::GetLastError() == ERROR_SHARING_VIOLATION;
+  }
+  ::CloseHandle(file);
+  return false;
+}
+
+bool ForEachPlainFile(const std::filesystem::path& folder,
+                      const std::function<void(const std::filesystem::path&)>& visit) {
+  // The extended-length form lists folders past MAX_PATH too.
+  WIN32_FIND_DATAW entry{};
+  const HANDLE listing =
+      ::FindFirstFileExW((ExtendedPath(folder) + L"\\*").c_str(), FindExInfoBasic, &entry,
+                         FindExSearchNameMatch, nullptr, 0);
+  if (listing == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  do {
+    if ((entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
+      visit(folder / entry.cFileName);
+    }
+  } while (::FindNextFileW(listing, &entry));
+  ::FindClose(listing);
+  return true;
+}
+
+namespace {
+
+// The path, below its volume, that the system resolves an open handle to.
+std::wstring ResolvedName(HANDLE handle) {
+  constexpr DWORD kSize = sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t);
+  const auto buffer = std::make_unique<DWORD[]>(kSize / sizeof(DWORD));
+  auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.get());
+  if (!::GetFileInformationByHandleEx(handle, FileNameInfo, info, kSize)) {
+    return {};
+  }
+  return std::wstring(info->FileName, info->FileNameLength / sizeof(wchar_t));
+}
+
+std::wstring ResolvedFolderName(const std::filesystem::path& folder) {
+  const HANDLE handle = ::CreateFileW(ExtendedPath(folder).c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return {};
+  }
+  std::wstring name = ResolvedName(handle);
+  ::CloseHandle(handle);
+  return name;
+}
+
+}  // namespace
+
+Outcome RemovePlainFile(const std::filesystem::path& path) {
+  const HANDLE file = ::CreateFileW(ExtendedPath(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return OutcomeOf(FALSE);
+  }
+  // A link that the system does not show as one (Wine's view of a Unix
+  // symbolic link) opens what it points to: the handle then resolves to a name
+  // outside the folder.
+  BY_HANDLE_FILE_INFORMATION information{};
+  const std::wstring resolved = ResolvedName(file);
+  const std::wstring expected =
+      ResolvedFolderName(path.parent_path()) + L"\\" + path.filename().wstring();
+  const bool plain =
+      ::GetFileInformationByHandle(file, &information) &&
+      (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+          0 &&
+      !resolved.empty() &&
+      ::CompareStringOrdinal(resolved.c_str(), -1, expected.c_str(), -1, TRUE) == CSTR_EQUAL;
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  const BOOL removed = plain && ::SetFileInformationByHandle(file, FileDispositionInfo,
+                                                             &disposition, sizeof disposition);
+  const DWORD error = ::GetLastError();
+  ::CloseHandle(file);
+  if (!plain) {
+    return Outcome::kFailed;
+  }
+  ::SetLastError(error);
+  return OutcomeOf(removed);
 }
 
 bool KindOf(const std::filesystem::path& path, Kind& kind) {

@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "app/runtime/failure.h"
 #include "app/runtime/registry_settings.h"
@@ -15,45 +14,52 @@ namespace {
 constexpr std::string_view kRoot = "HKEY_CURRENT_USER\\";
 constexpr std::string_view kSettingsKey = "Software\\VB and VBA Program Settings\\";
 
-// The keys of `path` under HKEY_CURRENT_USER that do not exist yet,
-// shallowest first.
-std::vector<std::wstring> MissingKeysOf(const std::wstring& path) {
-  std::vector<std::wstring> missing;
-  for (std::size_t end = path.find(L'\\');; end = path.find(L'\\', end + 1)) {
-    const std::wstring key = path.substr(0, end);
-    HKEY probe = nullptr;
-    const LSTATUS status =
-        ::RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_QUERY_VALUE, &probe);
-    if (status == ERROR_SUCCESS) {
-      ::RegCloseKey(probe);
-    } else if (status == ERROR_FILE_NOT_FOUND) {
-      missing.push_back(key);
-    }
-    if (end == std::wstring::npos) {
-      return missing;
-    }
-  }
-}
-
+// Opening creates nothing: a rebuild that fails later must leave no trace in
+// the registry, and removing a key afterwards could remove values that another
+// copy of the program saved meanwhile. So opening only makes sure the section
+// can be written (the key itself, or else the deepest key above it that
+// exists, lets this user write, or create keys), and the first Save creates it.
 class RegistrySection : public SettingsSection {
  public:
-  RegistrySection(HKEY key, std::string name, std::vector<std::wstring> created)
-      : key_(key), name_(std::move(name)), created_(std::move(created)) {}
-  // A section this run created and then saved nothing in is removed again, with
-  // the keys above it that it created, so that a rebuild that failed leaves no
-  // trace. (RegDeleteKeyW leaves a key that has gained subkeys meanwhile.)
-  ~RegistrySection() override {
-    ::RegCloseKey(key_);
-    if (!saved_) {
-      for (auto key = created_.rbegin(); key != created_.rend(); ++key) {
-        ::RegDeleteKeyW(HKEY_CURRENT_USER, key->c_str());
+  RegistrySection(std::wstring path, std::string name)
+      : path_(std::move(path)), name_(std::move(name)) {
+    for (std::wstring key = path_;;) {
+      const REGSAM access = key == path_ ? KEY_SET_VALUE : KEY_CREATE_SUB_KEY;
+      HKEY probe = nullptr;
+      const LSTATUS status = ::RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, access, &probe);
+      if (status == ERROR_SUCCESS) {
+        if (key == path_) {
+          key_ = probe;  // kept open for the saves
+        } else {
+          ::RegCloseKey(probe);
+        }
+        return;
       }
+      const std::size_t parent = key.rfind(L'\\');
+      if (status != ERROR_FILE_NOT_FOUND || parent == std::wstring::npos) {
+        throw SystemFailure(texts::OpenSettingAction(name_), static_cast<std::uint32_t>(status));
+      }
+      key.resize(parent);
+    }
+  }
+  ~RegistrySection() override {
+    if (key_ != nullptr) {
+      ::RegCloseKey(key_);
     }
   }
   RegistrySection(const RegistrySection&) = delete;
   RegistrySection& operator=(const RegistrySection&) = delete;
 
   void Save(std::string_view key, std::string_view value) override {
+    if (key_ == nullptr) {
+      const LSTATUS status =
+          ::RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            KEY_SET_VALUE, nullptr, &key_, nullptr);
+      if (status != ERROR_SUCCESS) {
+        key_ = nullptr;
+        throw SystemFailure(texts::OpenSettingAction(name_), static_cast<std::uint32_t>(status));
+      }
+    }
     const std::wstring wide_key = Utf8ToWide(key);
     const std::wstring wide_value = Utf8ToWide(value);
     const auto bytes = static_cast<DWORD>((wide_value.size() + 1) * sizeof(wchar_t));
@@ -64,14 +70,12 @@ class RegistrySection : public SettingsSection {
       throw SystemFailure(texts::WriteSettingAction(name_ + "\\" + std::string(key)),
                           static_cast<std::uint32_t>(status));
     }
-    saved_ = true;
   }
 
  private:
-  HKEY key_;
+  std::wstring path_;
   std::string name_;
-  std::vector<std::wstring> created_;
-  bool saved_ = false;
+  HKEY key_ = nullptr;
 };
 
 }  // namespace
@@ -80,17 +84,7 @@ std::unique_ptr<SettingsSection> RegistrySettings::OpenSection(std::string_view 
                                                                std::string_view section) {
   const std::string path =
       std::string(kSettingsKey) + std::string(application) + "\\" + std::string(section);
-  const std::wstring wide_path = Utf8ToWide(path);
-  std::vector<std::wstring> missing = MissingKeysOf(wide_path);
-  HKEY key = nullptr;
-  const LSTATUS status =
-      ::RegCreateKeyExW(HKEY_CURRENT_USER, wide_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_SET_VALUE, nullptr, &key, nullptr);
-  if (status != ERROR_SUCCESS) {
-    throw SystemFailure(texts::OpenSettingAction(std::string(kRoot) + path),
-                        static_cast<std::uint32_t>(status));
-  }
-  return std::make_unique<RegistrySection>(key, std::string(kRoot) + path, std::move(missing));
+  return std::make_unique<RegistrySection>(Utf8ToWide(path), std::string(kRoot) + path);
 }
 
 }  // namespace velkaro::runtime

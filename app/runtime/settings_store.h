@@ -17,7 +17,8 @@ class SettingsSection {
 class SettingsStore {
  public:
   virtual ~SettingsStore() = default;
-  // Opens the section for writing, creating it when missing; throws Failure.
+  // Makes sure the section can be written, and throws Failure when it cannot.
+  // Creates nothing: the first Save creates the section when it is missing.
   virtual std::unique_ptr<SettingsSection> OpenSection(std::string_view application,
                                                        std::string_view section) = 0;
 };

@@ -16,6 +16,7 @@ inline constexpr std::string_view kOpen = "打开";
 inline constexpr std::string_view kRead = "读取";
 inline constexpr std::string_view kWrite = "写入";
 inline constexpr std::string_view kReplace = "替换";
+inline constexpr std::string_view kMoveNew = "移动新";
 std::string FileAction(std::string_view verb, const std::filesystem::path& file);
 std::string AccessAction(const std::filesystem::path& path);
 std::string ConvertAction(std::string_view code_page);
@@ -25,6 +26,10 @@ std::string OpenSettingAction(std::string_view setting);
 std::string WriteSettingAction(std::string_view setting);
 inline constexpr std::string_view kCreateWindowAction = "创建窗口";
 inline constexpr std::string_view kReceiveMessagesAction = "接收窗口消息";
+
+// Reasons of the program's own, where the system's would mislead.
+inline constexpr std::string_view kIsAFolder = "这是一个文件夹，不是文件";
+inline constexpr std::string_view kIsAFile = "这是一个文件，不是文件夹";
 
 // A path as UTF-8 text, in Chinese quotation marks.
 std::string Quoted(const std::filesystem::path& path);

@@ -1,5 +1,9 @@
 #include "tests/support/scratch_folder.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include <algorithm>
 #include <fstream>
 #include <random>
@@ -60,10 +64,29 @@ std::string ReadBytes(const fs::path& file) {
 
 std::vector<std::string> EntriesOf(const fs::path& folder) {
   std::vector<std::string> names;
+#if defined(_WIN32)
+  // The extended-length form lists folders past MAX_PATH too, which the
+  // library's iterator does not.
+  WIN32_FIND_DATAW entry{};
+  const HANDLE listing =
+      ::FindFirstFileW((L"\\\\?\\" + fs::absolute(folder).native() + L"\\*").c_str(), &entry);
+  if (listing == INVALID_HANDLE_VALUE) {
+    throw std::runtime_error("cannot list " + folder.string());
+  }
+  do {
+    const std::wstring_view name = entry.cFileName;
+    if (name != L"." && name != L"..") {
+      const std::u8string utf8 = fs::path(name).u8string();
+      names.emplace_back(utf8.begin(), utf8.end());
+    }
+  } while (::FindNextFileW(listing, &entry));
+  ::FindClose(listing);
+#else
   for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
     const std::u8string name = entry.path().filename().u8string();
     names.emplace_back(name.begin(), name.end());
   }
+#endif
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -176,6 +176,47 @@ TEST_F(TwoCopies, PressedAtOnceNeverMix) {
   EXPECT_EQ(EntriesOf(endgames_), std::vector<std::string>{"VIRLA.EPD"});
 }
 
+// A copy whose rebuild fails never takes away what another copy saved. No
+// settings key yet; copy A's set is held by another program for good; A is
+// pressed first, and copy B, in another folder, while A waits for its set.
+TEST_F(TwoCopies, AFailedCopyLeavesTheProgressAnotherOneSaved) {
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\kestrow");
+  const ScratchFolder other("velkaro-ui-b");
+  fs::create_directory(other.path() / "ENDGAMES");
+  WriteBytes(other.path() / "ENDGAMES" / "VIRLA.EPD", kOldSet);
+  WriteBytes(other.path() / "chessfen.txt", kList);
+  ASSERT_NE(Start(), nullptr);
+  const auto a_controls = controls_;
+  auto a = std::move(program_);
+  program_ = std::make_unique<RunningProgram>(ProgramPath(), other.path());
+  const HWND b_form = program_->WaitForWindow(kFormClass);
+  ASSERT_NE(b_form, nullptr);
+  const auto b_controls = ControlsOf(b_form);
+  auto b = std::move(program_);
+  const HANDLE held = ::CreateFileW(set_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  for (const auto* controls : {&a_controls, &b_controls}) {
+    ::SetWindowTextW((*controls)[kText1], L"12");
+    ::SendMessageW((*controls)[kCheck1], BM_SETCHECK, BST_CHECKED, 0);
+  }
+  ::PostMessageW(a_controls[kCommand1], BM_CLICK, 0, 0);
+  ::Sleep(500);  // A is retrying the replace for about two seconds
+  ::PostMessageW(b_controls[kCommand1], BM_CLICK, 0, 0);
+  program_ = std::move(b);
+  EXPECT_EQ(AnswerMessageBox(/*by_keyboard=*/false).text, L"调整完毕共 3 关");
+  EXPECT_EQ(program_->WaitForExit(), 0u);
+  program_ = std::move(a);
+  const std::wstring failure = AnswerMessageBox(/*by_keyboard=*/false).text;
+  EXPECT_EQ(program_->WaitForExit(), 1u);
+  ::CloseHandle(held);
+  EXPECT_EQ(failure.rfind(L"无法替换文件“" + set_.wstring() + L"”：", 0), 0u) << failure.size();
+  EXPECT_EQ(ReadRegistryText(kSettingsKey, L"curr"), L"0");
+  EXPECT_EQ(ReadRegistryText(kSettingsKey, L"last"), L"3");
+  EXPECT_EQ(ReadBytes(set_), kOldSet);
+  EXPECT_EQ(ReadBytes(other.path() / "ENDGAMES" / "VIRLA.EPD"), kLevel12);
+}
+
 // A real full disk: the test run mounts a small file system and names it.
 class FullDisk : public FailingRebuild {
  protected:

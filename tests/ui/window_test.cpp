@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -11,12 +12,14 @@
 #include "tests/support/registry_values.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/ui/program_fixture.h"
+#include "tests/ui/symbolic_link.h"
 #include "tests/ui/ui_driver.h"
 
 namespace velkaro::tests {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_view_literals;
 
 int Pixels(int twips) {
   const HDC screen = ::GetDC(nullptr);
@@ -172,6 +175,71 @@ TEST_F(Program, AMissingEndgameFolderIsReportedBeforeAnyWindow) {
   EXPECT_FALSE(fs::exists(endgames_));
 }
 
+// What is in the way at start is named for what it is, before any window.
+TEST_F(Program, WhatKeepsTheSetFromBeingReadIsReportedBeforeAnyWindow) {
+  const auto start_up_error = [&] {
+    program_ = std::make_unique<RunningProgram>(ProgramPath(), folder_.path());
+    EXPECT_NE(program_->WaitForWindow(kMessageBoxClass), nullptr);
+    EXPECT_FALSE(program_->ShowsWindow(kFormClass, 0));
+    const std::wstring text = AnswerMessageBox().text;
+    EXPECT_EQ(program_->WaitForExit(), 1u);
+    return text;
+  };
+  const std::wstring folder = folder_.path().wstring();
+  WriteBytes(set_,
+             "\xFF\xFE"
+             "7\0\t\0"
+             "7\0"sv);
+  EXPECT_EQ(start_up_error(),
+            L"文件“" + folder +
+                L"\\ENDGAMES\\VIRLA.EPD”是以 Unicode（UTF-16）"
+                L"编码保存的，本程序只能读取 ANSI（GBK）编码的文本。请用记事本打开它，"
+                L"另存为时把编码选为 ANSI，然后再试。没有作任何更改。");
+  fs::remove(set_);
+  fs::create_directory(set_);
+  EXPECT_EQ(start_up_error(),
+            L"无法打开文件“" + folder + L"\\ENDGAMES\\VIRLA.EPD”：这是一个文件夹，不是文件");
+  fs::remove_all(endgames_);
+  WriteBytes(endgames_, "");
+  EXPECT_EQ(start_up_error(),
+            L"“" + folder + L"\\ENDGAMES”是一个文件，不是文件夹。残局题库应放在当前工作文件夹“" +
+                folder + L"”中名为 ENDGAMES 的文件夹里。");
+  EXPECT_EQ(ReadRegistryText(kSettingsKey, L"last"), L"9");
+}
+
+// A list that Notepad saved as "Unicode" is refused before anything changes; a
+// UTF-8 byte order mark is no part of the first line.
+TEST_F(Program, ReadsListsAsAnsiTextOnly) {
+  WriteBytes(folder_.path() / "chessfen.txt",
+             "\xFE\xFF\0a\0\t\0"
+             "1\0"
+             "2"sv);
+  ASSERT_NE(Start(), nullptr);
+  Type(L"12");
+  Click((*this)[kCommand1]);
+  EXPECT_EQ(AnswerMessageBox().text,
+            L"文件“" + folder_.path().wstring() +
+                L"\\chessfen.txt”是以 Unicode（UTF-16）"
+                L"编码保存的，本程序只能读取 ANSI（GBK）编码的文本。请用记事本打开它，"
+                L"另存为时把编码选为 ANSI，然后再试。没有作任何更改。");
+  EXPECT_EQ(program_->WaitForExit(), 1u);
+  ExpectNothingChanged();
+
+  WriteBytes(folder_.path() / "chessfen.txt",
+             "\xEF\xBB\xBF"
+             "a\t12\r\nb\t7\r\n");
+  WriteBytes(set_,
+             "\xEF\xBB\xBF"
+             "a\t7");
+  ASSERT_NE(Start(), nullptr);
+  EXPECT_EQ(TextOf((*this)[kText1]), L"7");
+  Type(L"12");
+  Click((*this)[kCommand1]);
+  EXPECT_EQ(AnswerMessageBox().text, L"调整完毕共 1 关");
+  EXPECT_EQ(program_->WaitForExit(), 0u);
+  EXPECT_EQ(ReadBytes(set_), "a\t12\r\n");
+}
+
 TEST_F(Program, AMissingPositionListIsReportedAndChangesNothing) {
   fs::remove(folder_.path() / "chessfen.txt");
   ASSERT_NE(Start(), nullptr);
@@ -206,22 +274,76 @@ TEST_F(Program, ASetHeldOpenForAMomentIsReplacedAllTheSame) {
   EXPECT_EQ(EntriesOf(endgames_), std::vector<std::string>{"VIRLA.EPD"});
 }
 
-// A working folder of 240 characters: the set's path still fits in MAX_PATH
-// (260 characters), the new file's name beside it does not.
-std::string FolderNameFor240Characters() {
+// The name of a working folder in the temporary folder whose path has `length` characters.
+std::string FolderNameFor(std::size_t length) {
   const std::size_t base = fs::temp_directory_path().wstring().size();
   const std::size_t separator = fs::temp_directory_path().wstring().ends_with(L"\\") ? 0 : 1;
-  return std::string(240 - base - separator - 11, 'd');  // then "-" and ten digits
+  return std::string(length - base - separator - 11, 'd');  // then "-" and ten digits
 }
 
+// A working folder of 240 characters: the set's path still fits in MAX_PATH
+// (260 characters), the new file's name beside it does not.
 class ProgramInADeepFolder : public Program {
  protected:
-  ProgramInADeepFolder() : Program(FolderNameFor240Characters()) {}
+  ProgramInADeepFolder() : Program(FolderNameFor(240)) {}
 };
 
 TEST_F(ProgramInADeepFolder, RebuildsTheSetThere) {
   ASSERT_EQ(folder_.path().wstring().size(), 240u);
   RebuildLevel12();
+}
+
+// A working folder of 255 characters: ENDGAMES itself is past MAX_PATH.
+class ProgramInADeeperFolder : public Program {
+ protected:
+  ProgramInADeeperFolder() : Program(FolderNameFor(255)) {}
+};
+
+// The process ID of a program that has ended.
+DWORD AnEndedProcess() {
+  wchar_t system[MAX_PATH];
+  ::GetSystemDirectoryW(system, MAX_PATH);
+  std::wstring command = L"cmd.exe /c exit 0";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  EXPECT_TRUE(::CreateProcessW((std::wstring(system) + L"\\cmd.exe").c_str(), command.data(),
+                               nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                               &startup, &process));
+  ::WaitForSingleObject(process.hProcess, 10000);
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  return process.dwProcessId;
+}
+
+// After a rebuild, the new files that ended runs left are removed, and nothing
+// else: not another name, not the file of a copy that still runs, and never
+// through a link what it points to.
+TEST_F(ProgramInADeeperFolder, RemovesWhatEndedRunsLeftAndNothingElse) {
+  ASSERT_EQ(folder_.path().wstring().size(), 255u);
+  ASSERT_NE(Start(), nullptr);
+  const std::string ended = std::to_string(AnEndedProcess());
+  const std::string running = std::to_string(::GetCurrentProcessId());
+  WriteBytes(endgames_ / ("VIRLA.EPD." + ended + "-0.tmp"), "left");
+  WriteBytes(endgames_ / ("VIRLA.EPD." + ended + "-0.txt"), "kept");
+  WriteBytes(endgames_ / ("VIRLA.EPD." + running + "-0.tmp"), "kept");
+  const fs::path outside = folder_.path() / "outside.txt";
+  WriteBytes(outside, "kept");
+  const fs::path link = endgames_ / ("VIRLA.EPD." + ended + "-1.tmp");
+  ASSERT_TRUE(MakeSymbolicLink(link, outside));
+  Type(L"12");
+  Click((*this)[kCommand1]);
+  EXPECT_EQ(AnswerMessageBox().text, L"调整完毕共 3 关");
+  EXPECT_EQ(program_->WaitForExit(), 0u);
+  const bool link_kept = ::GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES;
+  EXPECT_EQ(ReadBytes(outside), "kept");
+  RemoveSymbolicLink(link);
+  EXPECT_TRUE(link_kept);
+  std::vector<std::string> kept = {"VIRLA.EPD", "VIRLA.EPD." + running + "-0.tmp",
+                                   "VIRLA.EPD." + ended + "-0.txt"};
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(EntriesOf(endgames_), kept);
+  EXPECT_EQ(ReadBytes(set_), kLevel12);
 }
 
 class ProgramInAChineseFolder : public Program {

@@ -1,0 +1,80 @@
+#include "tests/ui/symbolic_link.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace velkaro::tests {
+
+namespace {
+
+// Wine's name of a Windows path on the Unix side, or "" outside Wine.
+std::wstring UnixName(const std::filesystem::path& path) {
+  using Convert = char*(CDECL*)(LPCWSTR);
+  const auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  char* name = convert != nullptr ? convert(path.c_str()) : nullptr;
+  if (name == nullptr) {
+    return {};
+  }
+  std::wstring wide(name, name + std::char_traits<char>::length(name));  // ASCII paths only
+  ::HeapFree(::GetProcessHeap(), 0, name);
+  return wide;
+}
+
+// Runs a Unix program under Wine and waits for it.
+void RunUnix(const std::wstring& program, const std::wstring& arguments) {
+  std::wstring command = program + L" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       nullptr, &startup, &process)) {
+    ::WaitForSingleObject(process.hProcess, 5000);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+  }
+}
+
+bool Exists(const std::filesystem::path& path) {
+  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Waits a moment for what a Unix program does, which Wine does not wait for.
+bool ExistsSoon(const std::filesystem::path& path, bool exists) {
+  for (int i = 0; i < 50; ++i) {
+    if (Exists(path) == exists) {
+      return true;
+    }
+    ::Sleep(100);
+  }
+  return false;
+}
+
+}  // namespace
+
+bool MakeSymbolicLink(const std::filesystem::path& link, const std::filesystem::path& target) {
+  constexpr DWORD kUnprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+  if (::CreateSymbolicLinkW(link.c_str(), target.c_str(), kUnprivileged) && Exists(link)) {
+    return true;
+  }
+  const std::wstring unix_link = UnixName(link);
+  const std::wstring unix_target = UnixName(target);
+  if (unix_link.empty() || unix_target.empty()) {
+    return false;
+  }
+  RunUnix(L"Z:\\bin\\ln", L"-s \"" + unix_target + L"\" \"" + unix_link + L"\"");
+  return ExistsSoon(link, true);
+}
+
+void RemoveSymbolicLink(const std::filesystem::path& link) {
+  // Under Wine, DeleteFileW on a Unix link removes what it points to.
+  if (const std::wstring unix_link = UnixName(link); !unix_link.empty()) {
+    RunUnix(L"Z:\\bin\\rm", L"-f \"" + unix_link + L"\"");
+    ExistsSoon(link, false);
+  } else {
+    ::DeleteFileW(link.c_str());
+  }
+}
+
+}  // namespace velkaro::tests
