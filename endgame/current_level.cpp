@@ -73,16 +73,13 @@ class SetReader {
   std::unique_ptr<char[]> chunk_;
 };
 
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-
-// Where the set's first line starts: after a UTF-8 byte order mark. A set saved
-// as UTF-16 is refused.
-std::uint64_t FirstLineStart(SetReader& set, const runtime::InputFile& file) {
-  const std::string_view start = set.ReadAt(0, 3);
-  if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) {
+// A set saved as UTF-16 is refused. (A UTF-8 byte order mark needs nothing:
+// it stands in field 0 of the first line, never in a level field.)
+void RefuseUtf16(SetReader& set, const runtime::InputFile& file) {
+  const std::string_view start = set.ReadAt(0, 2);
+  if (start == "\xFF\xFE" || start == "\xFE\xFF") {
     throw runtime::Failure(Utf16FileMessage(file.path()));
   }
-  return start == kUtf8Mark ? kUtf8Mark.size() : 0;
 }
 
 }  // namespace
@@ -102,14 +99,14 @@ std::optional<std::string> ReadCurrentLevel(const EndgamePaths& paths) {
   }
   runtime::InputFile file(paths.endgame_set);
   SetReader set(file);
-  const std::uint64_t first_line = FirstLineStart(set, file);
+  RefuseUtf16(set, file);
   // The last line with a level field is the line of the last TAB.
   const auto last_tab = set.FindBackward(file.Size(), FindLastTab);
   if (!last_tab) {
     return std::nullopt;
   }
   const auto line_break = set.FindBackward(*last_tab, FindLastLineBreak);
-  const std::uint64_t line_start = line_break ? *line_break + 1 : first_line;
+  const std::uint64_t line_start = line_break ? *line_break + 1 : 0;
   return runtime::FromFileBytes(set.LevelFieldOfLineAt(line_start));
 }
 

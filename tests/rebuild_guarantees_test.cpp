@@ -96,6 +96,22 @@ TEST_F(FailedRebuild, AMissingEndgameFolderIsNamedAndNotCreated) {
   EXPECT_EQ(settings_.log, "");
 }
 
+// A folder where the set should be, or a file where its folder should be, is
+// named for what it is.
+TEST_F(FailedRebuild, WhatStandsInThePlaceOfTheSetOrItsFolderIsNamed) {
+  WriteBytes(paths_.position_list, kList);
+  fs::remove(paths_.endgame_set);
+  fs::create_directory(paths_.endgame_set);
+  EXPECT_EQ(Fail("12"),
+            "无法替换文件“" + Spelled(paths_.endgame_set) + "”：这是一个文件夹，不是文件");
+  EXPECT_EQ(tests::EntriesOf(paths_.endgame_folder), std::vector<std::string>{"VIRLA.EPD"});
+  fs::remove_all(paths_.endgame_folder);
+  WriteBytes(paths_.endgame_folder, "");
+  EXPECT_EQ(Fail("12"), "无法在文件夹“" + Spelled(paths_.endgame_folder) +
+                            "”中创建新文件：这是一个文件，不是文件夹");
+  EXPECT_EQ(settings_.log, "");
+}
+
 TEST_F(FailedRebuild, SettingsThatCannotBeOpenedChangeNothing) {
   WriteBytes(paths_.position_list, kList);
   settings_.refuse_open = true;
@@ -417,8 +433,8 @@ TEST_F(FailedRebuild, UnprivilegedAFolderThatCannotBeLockedChangesNothing) {
   fs::permissions(paths_.endgame_folder, fs::perms::owner_read, fs::perm_options::remove);
   const std::string message = Fail("12");
   fs::permissions(paths_.endgame_folder, fs::perms::owner_read, fs::perm_options::add);
-  EXPECT_EQ(message,
-            "无法锁定文件夹“" + Spelled(paths_.endgame_folder) + "”：" + std::strerror(EACCES));
+  EXPECT_EQ(message, "无法锁定文件夹“" + Spelled(paths_.endgame_folder) + "”：" +
+                         std::strerror(EACCES) + "（错误代码 13）");
   ExpectNothingChanged();
 }
 
