@@ -14,9 +14,12 @@ namespace velkaro::endgame {
 
 namespace {
 
+// Reads start small, for the usual set whose last line is short, and double up
+// to a large chunk, for a long one.
+constexpr std::size_t kFirstChunk = 4 * 1024;
 constexpr std::size_t kChunk = 1 << 20;
 
-// Reads the set in large chunks, from its end backwards or from a place forwards.
+// Reads the set in growing chunks, from its end backwards or from a place forwards.
 class SetReader {
  public:
   explicit SetReader(runtime::InputFile& file)
@@ -25,8 +28,8 @@ class SetReader {
   // The place of the last byte before `end` that `find` finds in a chunk, or nothing.
   template <typename Find>
   std::optional<std::uint64_t> FindBackward(std::uint64_t end, Find find) {
-    while (end > 0) {
-      const std::uint64_t start = end > kChunk ? end - kChunk : 0;
+    for (std::size_t chunk = kFirstChunk; end > 0; chunk = std::min(2 * chunk, kChunk)) {
+      const std::uint64_t start = end > chunk ? end - chunk : 0;
       const std::string_view bytes = ReadAt(start, static_cast<std::size_t>(end - start));
       if (const std::size_t at = find(bytes); at != std::string_view::npos) {
         return start + at;
@@ -40,8 +43,9 @@ class SetReader {
   std::string LevelFieldOfLineAt(std::uint64_t line_start) {
     std::string field;
     bool in_field = false;
-    for (std::uint64_t at = line_start;;) {
-      const std::string_view bytes = ReadAt(at, kChunk);
+    std::size_t chunk = kFirstChunk;
+    for (std::uint64_t at = line_start;; chunk = std::min(2 * chunk, kChunk)) {
+      const std::string_view bytes = ReadAt(at, chunk);
       if (bytes.empty()) {
         return field;
       }
