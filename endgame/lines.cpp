@@ -166,7 +166,8 @@ LongLine LineBlocks::PassLongLine(std::size_t longest_field) {
 
 void LineBlocks::ReadLongLine(const LongLine& line,
                               const std::function<void(std::string_view)>& piece) {
-  constexpr std::size_t kPiece = 64 * 1024;
+  // Pieces larger than the writer's buffer go straight to the file, copied once.
+  constexpr std::size_t kPiece = std::size_t{1} << 20;
   const auto bytes = std::make_unique_for_overwrite<char[]>(kPiece);
   for (std::uint64_t done = 0; done < line.length;) {
     const auto wanted =
