@@ -86,10 +86,7 @@ bool RetriedWhileBusy(Call call) {
 
 InputFile::InputFile(const std::filesystem::path& path) : path_(path) {
   // Some systems open a folder for reading as if it were a file.
-  if (KindIfKnown(path) == system::Kind::kFolder) {
-    throw Failure(texts::Cannot(texts::FileAction(texts::kOpen, path), texts::kIsAFolder));
-  }
-  if (!system::OpenToRead(path, handle_)) {
+  if (KindIfKnown(path) == system::Kind::kFolder || !system::OpenToRead(path, handle_)) {
     throw FileFailure(texts::kOpen, path);
   }
 }

@@ -47,10 +47,10 @@ class Program : public ::testing::Test {
     WriteRegistryText(kSettingsKey, L"last", L"9");
   }
 
-  // Starts the program and waits for its window.
-  HWND Start() {
+  // Starts the program and waits for its window, up to `seconds`.
+  HWND Start(double seconds = 20) {
     program_ = std::make_unique<RunningProgram>(ProgramPath(), folder_.path());
-    const HWND form = program_->WaitForWindow(kFormClass);
+    const HWND form = program_->WaitForWindow(kFormClass, seconds);
     if (form == nullptr) {
       ADD_FAILURE() << "the window did not appear";
       return nullptr;
