@@ -68,23 +68,14 @@ class SetReader {
     }
   }
 
+ private:
   std::string_view ReadAt(std::uint64_t offset, std::size_t size) {
     return {chunk_.get(), file_.ReadAt(offset, std::span<char>(chunk_.get(), size))};
   }
 
- private:
   runtime::InputFile& file_;
   std::unique_ptr<char[]> chunk_;
 };
-
-// A set saved as UTF-16 is refused. (A UTF-8 byte order mark needs nothing:
-// it stands in field 0 of the first line, never in a level field.)
-void RefuseUtf16(SetReader& set, const runtime::InputFile& file) {
-  const std::string_view start = set.ReadAt(0, 2);
-  if (start == "\xFF\xFE" || start == "\xFE\xFF") {
-    throw runtime::Failure(Utf16FileMessage(file.path()));
-  }
-}
 
 }  // namespace
 
@@ -103,14 +94,14 @@ std::optional<std::string> ReadCurrentLevel(const EndgamePaths& paths) {
   }
   runtime::InputFile file(paths.endgame_set);
   SetReader set(file);
-  RefuseUtf16(set, file);
+  const std::uint64_t first_line = Utf8MarkLength(file);
   // The last line with a level field is the line of the last TAB.
   const auto last_tab = set.FindBackward(file.Size(), FindLastTab);
   if (!last_tab) {
     return std::nullopt;
   }
   const auto line_break = set.FindBackward(*last_tab, FindLastLineBreak);
-  const std::uint64_t line_start = line_break ? *line_break + 1 : 0;
+  const std::uint64_t line_start = line_break ? *line_break + 1 : first_line;
   return runtime::FromFileBytes(set.LevelFieldOfLineAt(line_start));
 }
 

@@ -79,6 +79,16 @@ class LevelFieldReader {
 
 }  // namespace
 
+std::size_t Utf8MarkLength(runtime::InputFile& file) {
+  // The marks are looked for in the file's first bytes, wherever it is read from.
+  char start[3] = {};
+  const std::string_view first(start, file.ReadAt(0, std::span<char>(start, sizeof start)));
+  if (first.starts_with(kUtf16Little) || first.starts_with(kUtf16Big)) {
+    throw runtime::Failure(Utf16FileMessage(file.path()));
+  }
+  return first == kUtf8Mark ? kUtf8Mark.size() : 0;
+}
+
 // A block holds at least a CR and the byte after it, to tell CR LF from a lone CR.
 LineBlocks::LineBlocks(runtime::InputFile& file, std::size_t block_size)
     : file_(file), capacity_(std::max<std::size_t>(block_size, 2)) {
@@ -101,24 +111,16 @@ void LineBlocks::Drop(std::size_t count) {
 }
 
 void LineBlocks::SkipByteOrderMark() {
-  // The marks are looked for in the file's first bytes, whatever the block's size.
-  char start[3] = {};
-  const std::size_t length = file_.ReadAt(0, std::span<char>(start, sizeof start));
-  const std::string_view first(start, length);
-  if (first.starts_with(kUtf16Little) || first.starts_with(kUtf16Big)) {
-    throw runtime::Failure(Utf16FileMessage(file_.path()));
-  }
-  if (first == kUtf8Mark) {
-    std::size_t skipped = 0;
-    while (skipped < kUtf8Mark.size()) {
-      Fill();
-      const std::size_t count = std::min(filled_, kUtf8Mark.size() - skipped);
-      if (count == 0) {
-        break;
-      }
-      Drop(count);
-      skipped += count;
+  // Nothing is read yet: the mark's bytes are the next ones.
+  const std::size_t mark = Utf8MarkLength(file_);
+  char discarded[3];
+  while (buffer_offset_ < mark) {
+    const std::size_t read =
+        file_.Read(std::span<char>(discarded, mark - static_cast<std::size_t>(buffer_offset_)));
+    if (read == 0) {
+      break;
     }
+    buffer_offset_ += read;
   }
 }
 
