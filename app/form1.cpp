@@ -5,15 +5,15 @@
 
 #include "app/form1_design.h"
 #include "app/resource.h"
-#include "app/runtime/accessible_name.h"
-#include "app/runtime/dpi.h"
-#include "app/runtime/failure.h"
-#include "app/runtime/message_box.h"
-#include "app/runtime/registry_settings.h"
-#include "app/runtime/texts.h"
-#include "app/runtime/wide_text.h"
 #include "endgame/current_level.h"
 #include "endgame/rebuild.h"
+#include "runtime/accessible_name.h"
+#include "runtime/dpi.h"
+#include "runtime/failure.h"
+#include "runtime/message_box.h"
+#include "runtime/registry_settings.h"
+#include "runtime/texts.h"
+#include "runtime/wide_text.h"
 
 namespace velkaro::app {
 

@@ -7,9 +7,9 @@
 #include <filesystem>
 
 #include "app/form1.h"
-#include "app/runtime/failure.h"
-#include "app/runtime/message_box.h"
-#include "app/runtime/texts.h"
+#include "runtime/failure.h"
+#include "runtime/message_box.h"
+#include "runtime/texts.h"
 
 namespace {
 

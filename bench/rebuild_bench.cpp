@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <string>
 
-#include "app/runtime/failure.h"
 #include "endgame/current_level.h"
 #include "endgame/rebuild.h"
+#include "runtime/failure.h"
 #include "tests/support/memory_settings.h"
 
 namespace {

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/runtime/codepage.h"
-#include "app/runtime/failure.h"
-#include "app/runtime/files.h"
 #include "endgame/byte_search.h"
 #include "endgame/lines.h"
 #include "endgame/messages.h"
+#include "runtime/codepage.h"
+#include "runtime/failure.h"
+#include "runtime/files.h"
 
 namespace velkaro::endgame {
 

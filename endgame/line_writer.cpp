@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/runtime/files.h"
+#include "runtime/files.h"
 
 namespace velkaro::endgame {
 

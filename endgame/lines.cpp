@@ -4,9 +4,9 @@
 #include <cstring>
 #include <span>
 
-#include "app/runtime/failure.h"
-#include "app/runtime/files.h"
 #include "endgame/messages.h"
+#include "runtime/failure.h"
+#include "runtime/files.h"
 
 namespace velkaro::endgame {
 

@@ -1,6 +1,6 @@
 #include "endgame/messages.h"
 
-#include "app/runtime/texts.h"
+#include "runtime/texts.h"
 
 namespace velkaro::endgame {
 

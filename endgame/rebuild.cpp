@@ -2,14 +2,14 @@
 
 #include <optional>
 
-#include "app/runtime/codepage.h"
-#include "app/runtime/failure.h"
-#include "app/runtime/files.h"
-#include "app/runtime/folder_lock.h"
 #include "endgame/line_selection.h"
 #include "endgame/line_writer.h"
 #include "endgame/lines.h"
 #include "endgame/messages.h"
+#include "runtime/codepage.h"
+#include "runtime/failure.h"
+#include "runtime/files.h"
+#include "runtime/folder_lock.h"
 #include "settings/trainer_progress.h"
 
 namespace velkaro::endgame {

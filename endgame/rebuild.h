@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/runtime/settings_store.h"
 #include "endgame/endgame_paths.h"
+#include "runtime/settings_store.h"
 
 namespace velkaro::endgame {
 

@@ -21,9 +21,6 @@
 #include <string>
 #include <string_view>
 
-#include "app/runtime/codepage.h"
-#include "app/runtime/failure.h"
-#include "app/runtime/files.h"
 #include "endgame/current_level.h"
 #include "endgame/level_search.h"
 #include "endgame/line_selection.h"
@@ -31,6 +28,9 @@
 #include "endgame/lines.h"
 #include "endgame/messages.h"
 #include "endgame/rebuild.h"
+#include "runtime/codepage.h"
+#include "runtime/failure.h"
+#include "runtime/files.h"
 #include "tests/support/lines_in_blocks.h"
 #include "tests/support/memory_settings.h"
 #include "tests/support/reference_selection.h"

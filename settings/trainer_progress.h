@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/runtime/settings_store.h"
+#include "runtime/settings_store.h"
 
 namespace velkaro::settings {
 

@@ -1,4 +1,4 @@
-#include "app/runtime/codepage.h"
+#include "runtime/codepage.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include <unistd.h>
 #endif
 
-#include "app/runtime/failure.h"
-#include "app/runtime/texts.h"
+#include "runtime/failure.h"
+#include "runtime/texts.h"
 #include "tests/support/scratch_folder.h"
 
 namespace velkaro::endgame {

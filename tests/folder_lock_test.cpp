@@ -1,4 +1,4 @@
-#include "app/runtime/folder_lock.h"
+#include "runtime/folder_lock.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/runtime/files.h"
+#include "runtime/files.h"
 #include "tests/support/lines_in_blocks.h"
 #include "tests/support/scratch_folder.h"
 

@@ -1,4 +1,4 @@
-#include "app/runtime/long_path.h"
+#include "runtime/long_path.h"
 
 #include <gtest/gtest.h>
 

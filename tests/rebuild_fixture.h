@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/runtime/failure.h"
 #include "endgame/rebuild.h"
+#include "runtime/failure.h"
 #include "tests/support/memory_settings.h"
 #include "tests/support/scratch_folder.h"
 

@@ -13,11 +13,11 @@
 #include <string>
 #include <thread>
 
-#include "app/runtime/failure.h"
-#include "app/runtime/texts.h"
 #include "endgame/current_level.h"
 #include "endgame/messages.h"
 #include "endgame/rebuild.h"
+#include "runtime/failure.h"
+#include "runtime/texts.h"
 #include "tests/rebuild_fixture.h"
 #include "tests/support/scratch_folder.h"
 

@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "app/runtime/failure.h"
 #include "endgame/messages.h"
+#include "runtime/failure.h"
 #include "tests/rebuild_fixture.h"
 #include "tests/support/memory_settings.h"
 #include "tests/support/same_bytes.h"

@@ -1,4 +1,4 @@
-#include "app/runtime/registry_settings.h"
+#include "runtime/registry_settings.h"
 
 #include <windows.h>
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/runtime/failure.h"
-#include "app/runtime/files.h"
+#include "runtime/failure.h"
+#include "runtime/files.h"
 #include "tests/support/scratch_folder.h"
 
 namespace velkaro::runtime {

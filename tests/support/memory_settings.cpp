@@ -1,6 +1,6 @@
 #include "tests/support/memory_settings.h"
 
-#include "app/runtime/failure.h"
+#include "runtime/failure.h"
 
 namespace velkaro::tests {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "app/runtime/settings_store.h"
+#include "runtime/settings_store.h"
 
 namespace velkaro::tests {
 

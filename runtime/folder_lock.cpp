@@ -1,8 +1,8 @@
-#include "app/runtime/folder_lock.h"
+#include "runtime/folder_lock.h"
 
-#include "app/runtime/failure.h"
-#include "app/runtime/folder_lock_system.h"
-#include "app/runtime/texts.h"
+#include "runtime/failure.h"
+#include "runtime/folder_lock_system.h"
+#include "runtime/texts.h"
 
 namespace velkaro::runtime {
 

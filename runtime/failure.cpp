@@ -1,6 +1,6 @@
-#include "app/runtime/failure.h"
+#include "runtime/failure.h"
 
-#include "app/runtime/texts.h"
+#include "runtime/texts.h"
 
 namespace velkaro::runtime {
 

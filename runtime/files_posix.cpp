@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "app/runtime/files_system.h"
+#include "runtime/files_system.h"
 
 namespace velkaro::runtime::system {
 

@@ -1,8 +1,8 @@
-#include "app/runtime/codepage.h"
+#include "runtime/codepage.h"
 
 #include <algorithm>
 
-#include "app/runtime/codepage_system.h"
+#include "runtime/codepage_system.h"
 
 namespace velkaro::runtime {
 

@@ -1,10 +1,10 @@
-#include "app/runtime/message_box.h"
+#include "runtime/message_box.h"
 
 #include <string>
 
-#include "app/runtime/failure.h"
-#include "app/runtime/texts.h"
-#include "app/runtime/wide_text.h"
+#include "runtime/failure.h"
+#include "runtime/texts.h"
+#include "runtime/wide_text.h"
 
 namespace velkaro::runtime {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/runtime/settings_store.h"
+#include "runtime/settings_store.h"
 
 namespace velkaro::runtime {
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "app/runtime/failure.h"
-#include "app/runtime/wide_text.h"
+#include "runtime/failure.h"
+#include "runtime/wide_text.h"
 
 namespace velkaro::runtime {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/runtime/folder_lock_system.h"
-#include "app/runtime/long_path.h"
+#include "runtime/folder_lock_system.h"
+#include "runtime/long_path.h"
 
 namespace velkaro::runtime::system {
 

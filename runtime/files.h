@@ -6,7 +6,7 @@
 #include <span>
 #include <string_view>
 
-#include "app/runtime/native_handle.h"
+#include "runtime/native_handle.h"
 
 namespace velkaro::runtime {
 

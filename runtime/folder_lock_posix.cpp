@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "app/runtime/folder_lock_system.h"
+#include "runtime/folder_lock_system.h"
 
 namespace velkaro::runtime::system {
 

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "app/runtime/files_system.h"
-#include "app/runtime/long_path.h"
+#include "runtime/files_system.h"
+#include "runtime/long_path.h"
 
 namespace velkaro::runtime::system {
 

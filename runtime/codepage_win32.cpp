@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include "app/runtime/codepage_system.h"
-#include "app/runtime/wide_text.h"
+#include "runtime/codepage_system.h"
+#include "runtime/wide_text.h"
 
 namespace velkaro::runtime::system {
 

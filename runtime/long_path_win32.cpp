@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/runtime/long_path.h"
+#include "runtime/long_path.h"
 
 namespace velkaro::runtime {
 

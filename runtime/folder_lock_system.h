@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "app/runtime/native_handle.h"
+#include "runtime/native_handle.h"
 
 namespace velkaro::runtime::system {
 

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/runtime/wide_text.h"
+#include "runtime/wide_text.h"
 
 namespace velkaro::runtime {
 

@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "app/runtime/failure.h"
-#include "app/runtime/registry_settings.h"
-#include "app/runtime/texts.h"
-#include "app/runtime/wide_text.h"
+#include "runtime/failure.h"
+#include "runtime/registry_settings.h"
+#include "runtime/texts.h"
+#include "runtime/wide_text.h"
 
 namespace velkaro::runtime {
 

@@ -1,4 +1,4 @@
-#include "app/runtime/files.h"
+#include "runtime/files.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,9 +8,9 @@
 #include <system_error>
 #include <thread>
 
-#include "app/runtime/failure.h"
-#include "app/runtime/files_system.h"
-#include "app/runtime/texts.h"
+#include "runtime/failure.h"
+#include "runtime/files_system.h"
+#include "runtime/texts.h"
 
 namespace velkaro::runtime {
 

@@ -1,4 +1,4 @@
-#include "app/runtime/accessible_name.h"
+#include "runtime/accessible_name.h"
 
 #include <initguid.h>
 // initguid.h first: oleacc.h then defines the GUIDs it declares.

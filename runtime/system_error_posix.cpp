@@ -2,7 +2,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/runtime/failure.h"
+#include "runtime/failure.h"
 
 namespace velkaro::runtime {
 

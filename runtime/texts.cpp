@@ -1,4 +1,4 @@
-#include "app/runtime/texts.h"
+#include "runtime/texts.h"
 
 namespace velkaro::runtime::texts {
 

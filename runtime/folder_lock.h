@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "app/runtime/native_handle.h"
+#include "runtime/native_handle.h"
 
 namespace velkaro::runtime {
 

@@ -1,4 +1,4 @@
-#include "app/runtime/dpi.h"
+#include "runtime/dpi.h"
 
 namespace velkaro::runtime {
 

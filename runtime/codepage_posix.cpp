@@ -2,9 +2,9 @@
 
 #include <cerrno>
 
-#include "app/runtime/codepage_system.h"
-#include "app/runtime/failure.h"
-#include "app/runtime/texts.h"
+#include "runtime/codepage_system.h"
+#include "runtime/failure.h"
+#include "runtime/texts.h"
 
 namespace velkaro::runtime::system {
 
