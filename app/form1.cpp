@@ -228,11 +228,21 @@ LRESULT CALLBACK Form1::WindowProc(HWND window, UINT message, WPARAM w, LPARAM l
 LRESULT Form1::Handle(UINT message, WPARAM w, LPARAM l) {
   switch (message) {
     case WM_COMMAND:
-      // Enter and Esc arrive as IDOK and IDCANCEL and do nothing.
-      if (LOWORD(w) == kCommand1 && HIWORD(w) == BN_CLICKED) {
+      // Enter and Esc arrive as IDOK and IDCANCEL and do nothing. The button
+      // acts once: presses queued behind the first one reach here from the
+      // message box's own loop, and must not rebuild again.
+      if (LOWORD(w) == kCommand1 && HIWORD(w) == BN_CLICKED && !pressed_) {
+        pressed_ = true;
         Command1_Click();
       }
       return 0;
+    case WM_CLOSE:
+      // Once pressed, the outcome's message box ends the program; a close
+      // now would take the box away unread.
+      if (pressed_) {
+        return 0;
+      }
+      return ::DefWindowProcW(window_, message, w, l);
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(w), *reinterpret_cast<const RECT*>(l));
       return 0;

@@ -43,6 +43,8 @@ class Form1 {
   HWND window_ = nullptr;
   HFONT font_ = nullptr;
   int exit_code_ = 0;
+  // Set by the first press, which is the only one that acts.
+  bool pressed_ = false;
 };
 
 }  // namespace velkaro::app

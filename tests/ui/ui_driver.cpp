@@ -25,7 +25,7 @@ void Settle() {
 struct Search {
   DWORD process_id;
   const wchar_t* window_class;
-  HWND found;
+  std::vector<HWND> found;
 };
 
 BOOL CALLBACK Visit(HWND window, LPARAM context) {
@@ -34,8 +34,7 @@ BOOL CALLBACK Visit(HWND window, LPARAM context) {
   ::GetWindowThreadProcessId(window, &owner);
   if (owner == search->process_id && ::IsWindowVisible(window) &&
       ClassOf(window) == search->window_class) {
-    search->found = window;
-    return FALSE;
+    search->found.push_back(window);
   }
   return TRUE;
 }
@@ -81,19 +80,24 @@ RunningProgram::~RunningProgram() {
 HWND RunningProgram::WaitForWindow(const wchar_t* window_class, double seconds, bool settle) {
   const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
   do {
-    Search search{process_.dwProcessId, window_class, nullptr};
-    ::EnumWindows(&Visit, reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) {
+    const std::vector<HWND> found = Windows(window_class);
+    if (!found.empty()) {
       if (settle) {
         Settle();
       }
-      return search.found;
+      return found.front();
     }
     if (::WaitForSingleObject(process_.hProcess, 5) == WAIT_OBJECT_0) {
       break;
     }
   } while (Clock::now() < deadline);
   return nullptr;
+}
+
+std::vector<HWND> RunningProgram::Windows(const wchar_t* window_class) const {
+  Search search{process_.dwProcessId, window_class, {}};
+  ::EnumWindows(&Visit, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 bool RunningProgram::ShowsWindow(const wchar_t* window_class, double seconds) {

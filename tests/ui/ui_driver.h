@@ -28,6 +28,8 @@ class RunningProgram {
   // ("#32770" for a message box), waiting up to `seconds` for it, and then,
   // when `settle`, a moment more for it to be ready for input.
   HWND WaitForWindow(const wchar_t* window_class, double seconds = 20, bool settle = true);
+  // Every visible top-level window of the program with this class, now.
+  std::vector<HWND> Windows(const wchar_t* window_class) const;
   // Whether such a window appears within `seconds`.
   bool ShowsWindow(const wchar_t* window_class, double seconds);
   // The exit code, waiting up to `seconds`; nothing if it still runs.

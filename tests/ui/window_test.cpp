@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -157,6 +158,48 @@ TEST_F(Program, TabGoesThroughTheControlsAndEnterPressesTheButton) {
   EXPECT_EQ(AnswerMessageBox().text, L"调整完毕共 1 关");  // level 7, as shown at start
   EXPECT_EQ(program_->WaitForExit(), 0u);
   EXPECT_EQ(ReadRegistryText(kSettingsKey, L"last"), L"1");
+}
+
+TEST_F(Program, PressesQueuedBehindTheFirstDoNothing) {
+  const HWND form = Start();
+  ASSERT_NE(form, nullptr);
+  Type(L"12");
+  Click((*this)[kCheck1]);  // ticked: "last" is the count
+  const HWND button = (*this)[kCommand1];
+  const HWND level_box = (*this)[kText1];
+  // Queued as automation delivers them, with level 7 typed between the presses.
+  ::PostMessageW(button, BM_CLICK, 0, 0);
+  for (const wchar_t key : {L'\b', L'\b', L'7'}) {
+    ::PostMessageW(level_box, WM_CHAR, key, 0);
+  }
+  ::PostMessageW(form, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+  ::PostMessageW(button, BM_CLICK, 0, 0);
+  const HWND box = program_->WaitForWindow(kMessageBoxClass);
+  ASSERT_NE(box, nullptr);
+  std::this_thread::sleep_for(std::chrono::seconds(1));  // time for a second box to show
+  EXPECT_EQ(program_->Windows(kMessageBoxClass).size(), 1u);
+  EXPECT_FALSE(::IsWindowEnabled(form));
+  EXPECT_EQ(AnswerMessageBox().text, L"调整完毕共 3 关");
+  EXPECT_EQ(program_->WaitForExit(), 0u);
+  EXPECT_EQ(ReadBytes(set_), kLevel12);
+  EXPECT_EQ(ReadRegistryText(kSettingsKey, L"last"), L"3");
+}
+
+TEST_F(Program, ACloseQueuedBehindThePressLeavesTheMessageToTheUser) {
+  const HWND form = Start();
+  ASSERT_NE(form, nullptr);
+  Type(L"12");
+  ::PostMessageW((*this)[kCommand1], BM_CLICK, 0, 0);
+  ::PostMessageW(form, WM_CLOSE, 0, 0);
+  const HWND box = program_->WaitForWindow(kMessageBoxClass);
+  ASSERT_NE(box, nullptr);
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_TRUE(::IsWindowVisible(box));
+  EXPECT_EQ(program_->WaitForExit(0), std::nullopt);
+  EXPECT_EQ(AnswerMessageBox(false).text, L"调整完毕共 3 关");
+  EXPECT_EQ(program_->WaitForExit(), 0u);
+  EXPECT_EQ(ReadBytes(set_), kLevel12);
 }
 
 TEST_F(Program, AMissingEndgameFolderIsReportedBeforeAnyWindow) {
