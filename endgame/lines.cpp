@@ -30,6 +30,30 @@ constexpr std::string_view kUtf16Little = "\xFF\xFE";
 constexpr std::string_view kUtf16Big = "\xFE\xFF";
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
+// How much of a file's start tells whether it is UTF-16 without a mark.
+constexpr std::size_t kEncodingSample = 256;
+
+// Whether bytes that start a file are UTF-16 saved without a byte order mark,
+// told as Windows' own guess (IsTextUnicode) tells it, from where the NUL bytes
+// stand: in UTF-16, text of ASCII characters, as position lines are, has a NUL
+// in the high byte of every character and never in the low one. So: at least
+// two whole characters, NULs in one half of the pairs of bytes in at least
+// half of them, and never in the other. A line with NUL bytes here and there
+// in its fields is text of the code page, to be copied as it is.
+bool IsUtf16WithoutMark(std::string_view start) {
+  const std::size_t pairs = start.size() / 2;
+  std::size_t nul_low_first = 0;  // little-endian: the second byte of a pair is the high one
+  std::size_t nul_high_first = 0;
+  for (std::size_t pair = 0; pair < pairs; ++pair) {
+    nul_high_first += start[2 * pair] == '\0' ? 1 : 0;
+    nul_low_first += start[2 * pair + 1] == '\0' ? 1 : 0;
+  }
+  const auto only = [pairs](std::size_t nuls, std::size_t never) {
+    return never == 0 && 2 * nuls >= pairs;
+  };
+  return pairs >= 2 && (only(nul_low_first, nul_high_first) || only(nul_high_first, nul_low_first));
+}
+
 // Where a long line's level field stands while the line is read through.
 class LevelFieldReader {
  public:
@@ -81,12 +105,22 @@ class LevelFieldReader {
 
 std::size_t Utf8MarkLength(runtime::InputFile& file) {
   // The marks are looked for in the file's first bytes, wherever it is read from.
-  char start[3] = {};
-  const std::string_view first(start, file.ReadAt(0, std::span<char>(start, sizeof start)));
-  if (first.starts_with(kUtf16Little) || first.starts_with(kUtf16Big)) {
+  char start[kEncodingSample];
+  std::size_t filled = 0;
+  while (filled < sizeof start) {
+    const std::size_t read =
+        file.ReadAt(filled, std::span<char>(start + filled, sizeof start - filled));
+    if (read == 0) {
+      break;
+    }
+    filled += read;
+  }
+  const std::string_view first(start, filled);
+  if (first.starts_with(kUtf16Little) || first.starts_with(kUtf16Big) ||
+      IsUtf16WithoutMark(first)) {
     throw runtime::Failure(Utf16FileMessage(file.path()));
   }
-  return first == kUtf8Mark ? kUtf8Mark.size() : 0;
+  return first.starts_with(kUtf8Mark) ? kUtf8Mark.size() : 0;
 }
 
 // A block holds at least a CR and the byte after it, to tell CR LF from a lone CR.

@@ -68,9 +68,9 @@ inline bool CanBeLevelField(std::string_view level) {
   return level.find_first_of("\t\r\n") == std::string_view::npos;
 }
 
-// Position files are ANSI text: one saved as UTF-16 is refused (a
-// runtime::Failure naming it). Returns the length of a UTF-8 byte order mark at
-// its start, which is no part of the first line, or 0.
+// Position files are ANSI text: one saved as UTF-16, with a byte order mark or
+// without, is refused (a runtime::Failure naming it). Returns the length of a
+// UTF-8 byte order mark at its start, which is no part of the first line, or 0.
 std::size_t Utf8MarkLength(runtime::InputFile& file);
 
 // A line longer than a block. It is never held whole: it is read through once

@@ -107,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       .write(file_bytes.data(), static_cast<std::streamsize>(file_bytes.size()));
 
   // A file saved as UTF-16 is refused, by the rebuild and the lookup alike.
-  if (file_bytes.starts_with("\xFF\xFE") || file_bytes.starts_with("\xFE\xFF")) {
+  if (tests::ReferenceIsUtf16(file_bytes)) {
     tests::MemorySettings settings;
     const auto refused = [&](auto call) {
       try {

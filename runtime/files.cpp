@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 
 #include "runtime/failure.h"
 #include "runtime/files_system.h"
@@ -36,6 +37,14 @@ Failure FileFailure(std::string_view action, const std::filesystem::path& path,
   return SystemFailure(texts::FileAction(action, path), code);
 }
 
+// A failure to write a new file, a full disk most often: it names the file
+// that could not be written, and says that the one it was to replace is as it was.
+Failure WriteFailure(const std::filesystem::path& written, const std::filesystem::path& unchanged) {
+  return Failure(
+      texts::Cannot(texts::FileAction(texts::kWriteNew, written), SystemReason(LastSystemError())) +
+      "；" + texts::Unchanged(unchanged));
+}
+
 // A new file's name: the target's, then ".<process id>-<attempt>.tmp".
 std::filesystem::path TemporaryName(const std::filesystem::path& target, unsigned attempt) {
   std::filesystem::path name = target;
@@ -43,23 +52,48 @@ std::filesystem::path TemporaryName(const std::filesystem::path& target, unsigne
   return name;
 }
 
+// Takes a number written in digits without leading zeros from the front of `text`.
+std::optional<unsigned long> TakeNumber(std::string_view& text) {
+  const std::size_t digits = std::min(text.find_first_not_of("0123456789"), text.size());
+  unsigned long number = 0;
+  if (digits == 0 || (digits > 1 && text.front() == '0') ||
+      std::from_chars(text.data(), text.data() + digits, number).ec != std::errc()) {
+    return std::nullopt;
+  }
+  text.remove_prefix(digits);
+  return number;
+}
+
 // The process that made a new file for `target` named `name`, or nothing when
-// `name` is not such a name.
-std::optional<unsigned long> MakerOf(std::string_view name, std::string_view target) {
-  if (name.size() <= target.size() + 1 || name.substr(0, target.size()) != target ||
-      name[target.size()] != '.' || !name.ends_with(".tmp")) {
+// `name` is not exactly a name that TemporaryName makes. Names are compared in
+// the system's own characters, so that any name the folder holds can be told.
+std::optional<unsigned long> MakerOf(const std::filesystem::path& name,
+                                     const std::filesystem::path& target) {
+  using Char = std::filesystem::path::value_type;
+  const std::basic_string_view<Char> whole = name.native();
+  if (!whole.starts_with(target.native())) {
     return std::nullopt;
   }
-  const std::string_view numbers = name.substr(target.size() + 1, name.size() - target.size() - 5);
-  const char* end = numbers.data() + numbers.size();
-  unsigned long process = 0;
-  unsigned attempt = 0;
-  auto [dash, error] = std::from_chars(numbers.data(), end, process);
-  if (error != std::errc() || dash == end || *dash != '-' || dash == numbers.data()) {
+  std::string rest;  // what follows the target's name: ASCII, or not ours
+  for (const Char each : whole.substr(target.native().size())) {
+    const auto code = static_cast<std::make_unsigned_t<Char>>(each);
+    if (code > 0x7f) {
+      return std::nullopt;
+    }
+    rest.push_back(static_cast<char>(code));
+  }
+  std::string_view text = rest;
+  if (!text.starts_with('.')) {
     return std::nullopt;
   }
-  auto [last, error2] = std::from_chars(dash + 1, end, attempt);
-  if (error2 != std::errc() || last != end || last == dash + 1) {
+  text.remove_prefix(1);
+  const std::optional<unsigned long> process = TakeNumber(text);
+  if (!process || *process == 0 || !text.starts_with('-')) {
+    return std::nullopt;
+  }
+  text.remove_prefix(1);
+  const std::optional<unsigned long> attempt = TakeNumber(text);
+  if (!attempt || *attempt >= kNameAttempts || text != ".tmp") {
     return std::nullopt;
   }
   return process;
@@ -157,44 +191,38 @@ void ReplacementFile::Write(std::string_view bytes) {
   while (!bytes.empty()) {
     std::size_t written = 0;
     if (!system::WriteSome(handle_, bytes, written)) {
-      throw FileFailure(texts::kWrite, target_);
+      throw WriteFailure(temporary_, target_);
     }
     bytes.remove_prefix(written);
   }
 }
 
 void ReplacementFile::Finish() {
-  if (!system::WriteThrough(handle_)) {
-    throw FileFailure(texts::kWrite, target_);
-  }
-  open_ = false;
-  if (!system::Close(handle_)) {
-    throw FileFailure(texts::kWrite, target_);
+  if (!system::FinishWriting(handle_, open_)) {
+    throw WriteFailure(temporary_, target_);
   }
 }
 
 void ReplacementFile::Commit() {
-  if (!RetriedWhileBusy([&] { return system::Replace(temporary_, target_); })) {
-    // Name the file that another program holds: the new one, if not the target.
+  if (!RetriedWhileBusy([&] { return system::Replace(handle_, temporary_, target_); })) {
     const std::uint32_t code = LastSystemError();
-    if (!system::HeldByAnother(target_) && system::HeldByAnother(temporary_)) {
-      throw SystemFailure(texts::FileAction(texts::kMoveNew, temporary_), code);
+    // Another program holding the set is named as such, not by "access denied".
+    if (system::HeldByAnother(target_)) {
+      throw Failure(texts::Cannot(texts::FileAction(texts::kReplace, target_),
+                                  texts::Reason(texts::kInUse, code)));
     }
     throw FileFailure(texts::kReplace, target_, code);
   }
   committed_ = true;
+  Close();
 }
 
 void RemoveLeftoverReplacements(const std::filesystem::path& target) {
-  const std::u8string target_name = target.filename().u8string();
-  const std::string_view name_of_target(reinterpret_cast<const char*>(target_name.data()),
-                                        target_name.size());
+  const std::filesystem::path target_name = target.filename();
   // Housekeeping after a rebuild that succeeded: a folder that cannot be listed
   // keeps its leftovers for a later run, and that is all.
   system::ForEachPlainFile(target.parent_path(), [&](const std::filesystem::path& path) {
-    const std::u8string name = path.filename().u8string();
-    const auto maker = MakerOf(
-        std::string_view(reinterpret_cast<const char*>(name.data()), name.size()), name_of_target);
+    const auto maker = MakerOf(path.filename(), target_name);
     if (maker && *maker != system::CurrentProcessId() && !system::ProcessIsRunning(*maker)) {
       system::RemovePlainFile(path);
     }

@@ -33,10 +33,12 @@ class InputFile {
 
 // A new file that is to replace `target` whole. It is created exclusively, under
 // a name of its own in the target's folder, so the target is untouched until
-// Commit() puts it in place in one step; unless committed, it is removed.
-// Where another program holds the target or the new file for a moment, the
-// replace and the removal are tried again for about two seconds; a read-only
-// target is refused at once.
+// Commit() puts it in place in one step, on the disk before it returns; unless
+// committed, it is removed. On Windows it stays open, unshared, from its
+// creation until it is in place through that handle, so no other program holds
+// it meanwhile. Where another program holds the target for a moment, the
+// replace and the removal are tried again for about two seconds; one that
+// holds it longer is named; a read-only target is refused at once.
 class ReplacementFile {
  public:
   explicit ReplacementFile(const std::filesystem::path& target);

@@ -71,11 +71,15 @@ bool WriteSome(NativeHandle file, std::string_view bytes, std::size_t& written) 
   return n >= 0;
 }
 
-bool WriteThrough(NativeHandle file) {
-  return ::fsync(file) == 0;
+bool FinishWriting(NativeHandle file, bool& open) {
+  // rename() takes names: the file is closed now, and close() reports what
+  // some file systems (NFS) could only write then.
+  const bool synced = ::fsync(file) == 0;
+  open = false;
+  return ::close(file) == 0 && synced;
 }
 
-Outcome Replace(const std::filesystem::path& from, const std::filesystem::path& to) {
+Outcome Replace(NativeHandle, const std::filesystem::path& from, const std::filesystem::path& to) {
   if (::rename(from.c_str(), to.c_str()) != 0) {
     return Outcome::kFailed;
   }

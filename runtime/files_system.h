@@ -28,16 +28,26 @@ enum class Created { kNew, kNameTaken, kFailed };
 // Creates a file that did not exist, never opening what is there (links included).
 Created CreateNew(const std::filesystem::path& path, NativeHandle& file);
 bool WriteSome(NativeHandle file, std::string_view bytes, std::size_t& written);
-// Writes the file's data through to the disk.
-bool WriteThrough(NativeHandle file);
+// Writes the new file's data through to the disk, ready to be put in place.
+// Where the system puts a file in place through its handle (Windows), the
+// handle stays open for Replace; elsewhere the file is closed here, so that a
+// failure to close is still a failure to write. `open` says which.
+bool FinishWriting(NativeHandle file, bool& open);
 // What became of a call that another program may hold up for a moment (a virus
 // scanner, an indexer or a backup tool that opened a fresh file).
 enum class Outcome { kDone, kBusy, kFailed };
-// Puts `from` in the place of `to` in one step, as the system allows it.
-Outcome Replace(const std::filesystem::path& from, const std::filesystem::path& to);
+// Puts the finished file `from`, still open as `file` where FinishWriting left
+// it open, in the place of `to` in one step, durably as far as the system allows.
+Outcome Replace(NativeHandle file, const std::filesystem::path& from,
+                const std::filesystem::path& to);
+#ifdef _WIN32
+// The rename behind Replace on Windows: puts the file open as `file` (with
+// DELETE access) in the place of `to` through its handle, in the POSIX form
+// (Windows 10 1607 and later, NTFS) or the plain one.
+Outcome RenameByHandle(NativeHandle file, const std::filesystem::path& to, bool posix_semantics);
+#endif
 Outcome Remove(const std::filesystem::path& path);
-// Whether another program has the file open in a way that keeps it from being
-// renamed or removed.
+// Whether another program has the file open, which keeps it from being replaced.
 bool HeldByAnother(const std::filesystem::path& path);
 
 // Calls visit(path) for each plain file in `folder`: no folder, and no

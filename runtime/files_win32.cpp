@@ -1,9 +1,14 @@
 #include <windows.h>
+// shlobj.h needs windows.h first.
+#include <shlobj.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <memory>
 
 #include "runtime/files_system.h"
 #include "runtime/long_path.h"
+#include "runtime/plain_file.h"
 
 namespace velkaro::runtime::system {
 
@@ -75,9 +80,10 @@ bool Close(NativeHandle file) {
 }
 
 Created CreateNew(const std::filesystem::path& path, NativeHandle& file) {
-  // CREATE_NEW never opens what is already there, links included; no sharing,
-  // so nothing else writes into the file while it is made.
-  file = ::CreateFileW(ExtendedPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  // CREATE_NEW never opens what is already there, links included. No sharing:
+  // nothing else opens the file, to write into it or to hold it, before it is
+  // in place. DELETE, to put it in place through this handle.
+  file = ::CreateFileW(ExtendedPath(path).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
     return Created::kNew;
@@ -94,23 +100,68 @@ bool WriteSome(NativeHandle file, std::string_view bytes, std::size_t& written) 
   return done;
 }
 
-bool WriteThrough(NativeHandle file) {
+bool FinishWriting(NativeHandle file, bool& open) {
+  // The handle stays open: the file is put in place through it.
+  open = true;
   return ::FlushFileBuffers(file) != FALSE;
 }
 
-Outcome Replace(const std::filesystem::path& from, const std::filesystem::path& to) {
-  const std::wstring target = ExtendedPath(to);
+namespace {
+
+// FILE_RENAME_INFO as Windows 10 1607 defines it: its first member is a BOOLEAN
+// ReplaceIfExists for FileRenameInfo, and DWORD flags for FileRenameInfoEx.
+struct RenameInfo {
+  DWORD flags;
+  HANDLE root_directory;
+  DWORD name_bytes;
+  WCHAR name[1];
+};
+constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+constexpr DWORD kReplaceIfExists = 0x1;  // FILE_RENAME_FLAG_REPLACE_IF_EXISTS, or TRUE
+constexpr DWORD kPosixSemantics = 0x2;   // FILE_RENAME_FLAG_POSIX_SEMANTICS
+
+}  // namespace
+
+Outcome RenameByHandle(HANDLE file, const std::filesystem::path& to, bool posix_semantics) {
+  const std::wstring name = ExtendedPath(to);
+  const std::size_t size = offsetof(RenameInfo, name) + (name.size() + 1) * sizeof(wchar_t);
+  const auto buffer = std::make_unique<DWORD[]>(size / sizeof(DWORD) + 1);
+  auto* rename = reinterpret_cast<RenameInfo*>(buffer.get());
+  rename->flags = posix_semantics ? kReplaceIfExists | kPosixSemantics : kReplaceIfExists;
+  rename->root_directory = nullptr;
+  rename->name_bytes = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+  std::copy(name.begin(), name.end() + 1, rename->name);  // with its NUL
+  return OutcomeOf(
+      ::SetFileInformationByHandle(file, posix_semantics ? kFileRenameInfoEx : FileRenameInfo,
+                                   rename, static_cast<DWORD>(size)));
+}
+
+Outcome Replace(NativeHandle file, const std::filesystem::path&, const std::filesystem::path& to) {
   // A read-only file is not to be replaced, as Windows has it, and waiting
-  // would not change that; not every implementation of MoveFileExW refuses by
-  // itself.
-  const DWORD attributes = ::GetFileAttributesW(target.c_str());
+  // would not change that; not every implementation refuses by itself.
+  const DWORD attributes = ::GetFileAttributesW(ExtendedPath(to).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     ::SetLastError(ERROR_ACCESS_DENIED);
     return Outcome::kFailed;
   }
-  // MoveFileExW replaces in one step; ReplaceFileW is not atomic under Wine.
-  return OutcomeOf(::MoveFileExW(ExtendedPath(from).c_str(), target.c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+  // The POSIX form replaces a file that another program holds open with
+  // delete sharing (virus scanners, the indexer, Explorer's preview), where
+  // the plain form is refused. Windows before 10 1607, FAT and many network
+  // shares do not know it, and say so at once.
+  Outcome outcome = RenameByHandle(file, to, true);
+  const DWORD error = ::GetLastError();
+  if (outcome == Outcome::kFailed &&
+      (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
+       error == ERROR_INVALID_FUNCTION || error == ERROR_CALL_NOT_IMPLEMENTED)) {
+    outcome = RenameByHandle(file, to, false);
+  }
+  if (outcome == Outcome::kDone) {
+    // A rename is written lazily: this puts the new name on the disk too.
+    // Should that fail, the set is still the new one for every reader, and a
+    // failure message could neither undo that nor help.
+    ::FlushFileBuffers(file);
+  }
+  return outcome;
 }
 
 Outcome Remove(const std::filesystem::path& path) {
@@ -118,11 +169,10 @@ Outcome Remove(const std::filesystem::path& path) {
 }
 
 bool HeldByAnother(const std::filesystem::path& path) {
-  // Renaming or removing needs DELETE access, which a program that opened the
-  // file without FILE_SHARE_DELETE denies to everyone else.
-  const HANDLE file = ::CreateFileW(ExtendedPath(path).c_str(), DELETE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  // Asking for the file unshared fails while any other program has it open
+  // to read, write or delete, whatever it shares.
+  const HANDLE file = ::CreateFileW(ExtendedPath(path).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return ::GetLastError() == ERROR_SHARING_VIOLATION;
   }
@@ -141,7 +191,8 @@ bool ForEachPlainFile(const std::filesystem::path& folder,
     return false;
   }
   do {
-    if ((entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
+    // For a reparse point, dwReserved0 holds its tag.
+    if (IsPlainFile(entry.dwFileAttributes, entry.dwReserved0)) {
       visit(folder / entry.cFileName);
     }
   } while (::FindNextFileW(listing, &entry));
@@ -174,6 +225,31 @@ std::wstring ResolvedFolderName(const std::filesystem::path& folder) {
   return name;
 }
 
+// Where Windows keeps the files that this process writes in `folder` (a name
+// below its volume), when it virtualizes the process: a program without an
+// execution level, as this one and the trainer are, run by a standard user,
+// whose writes in a protected folder (Program Files) go to the same path below
+// the user's VirtualStore folder. Empty when the process is not virtualized.
+std::wstring VirtualStoreTwin(const std::wstring& folder) {
+  HANDLE token = nullptr;
+  if (folder.empty() || !::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    return {};
+  }
+  DWORD virtualized = 0;
+  DWORD size = 0;
+  const bool known = ::GetTokenInformation(token, TokenVirtualizationEnabled, &virtualized,
+                                           sizeof virtualized, &size) != FALSE;
+  ::CloseHandle(token);
+  PWSTR local = nullptr;
+  if (!known || virtualized == 0 ||
+      FAILED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local))) {
+    return {};
+  }
+  const std::wstring store = ResolvedFolderName(std::filesystem::path(local) / L"VirtualStore");
+  ::CoTaskMemFree(local);
+  return store.empty() ? store : store + folder;
+}
+
 }  // namespace
 
 Outcome RemovePlainFile(const std::filesystem::path& path) {
@@ -184,18 +260,18 @@ Outcome RemovePlainFile(const std::filesystem::path& path) {
     return OutcomeOf(FALSE);
   }
   // A link that the system does not show as one (Wine's view of a Unix
-  // symbolic link) opens what it points to: the handle then resolves to a name
-  // outside the folder.
-  BY_HANDLE_FILE_INFORMATION information{};
+  // symbolic link) opens what it points to: the handle then resolves to
+  // another name. Compared exactly, as both names are spelled the same way:
+  // a target whose name differs only in letter case is another file.
+  FILE_ATTRIBUTE_TAG_INFO attributes{};
   const std::wstring resolved = ResolvedName(file);
-  const std::wstring expected =
-      ResolvedFolderName(path.parent_path()) + L"\\" + path.filename().wstring();
+  const std::wstring folder = ResolvedFolderName(path.parent_path());
+  const std::wstring twin = VirtualStoreTwin(folder);
+  const std::wstring name = L"\\" + path.filename().native();
   const bool plain =
-      ::GetFileInformationByHandle(file, &information) &&
-      (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
-          0 &&
-      !resolved.empty() &&
-      ::CompareStringOrdinal(resolved.c_str(), -1, expected.c_str(), -1, TRUE) == CSTR_EQUAL;
+      ::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &attributes, sizeof attributes) &&
+      IsPlainFile(attributes.FileAttributes, attributes.ReparseTag) && !resolved.empty() &&
+      (resolved == folder + name || (!twin.empty() && resolved == twin + name));
   FILE_DISPOSITION_INFO disposition{};
   disposition.DeleteFile = TRUE;
   const BOOL removed = plain && ::SetFileInformationByHandle(file, FileDispositionInfo,

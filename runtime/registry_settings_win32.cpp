@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "runtime/failure.h"
 #include "runtime/registry_settings.h"
@@ -14,31 +15,34 @@ namespace {
 constexpr std::string_view kRoot = "HKEY_CURRENT_USER\\";
 constexpr std::string_view kSettingsKey = "Software\\VB and VBA Program Settings\\";
 
-// Opening creates nothing: a rebuild that fails later must leave no trace in
-// the registry, and removing a key afterwards could remove values that another
-// copy of the program saved meanwhile. So opening only makes sure the section
-// can be written (the key itself, or else the deepest key above it that
-// exists, lets this user write, or create keys), and the first Save creates it.
+// Opening leaves the section as it was: a rebuild that fails later must leave
+// no trace in the registry, and removing the section afterwards could remove
+// values that another copy of the program saved meanwhile. So opening only
+// makes sure the section can be written, and the first Save creates it.
 class RegistrySection : public SettingsSection {
  public:
   RegistrySection(std::wstring path, std::string name)
       : path_(std::move(path)), name_(std::move(name)) {
+    // The keys that are missing, from the section up.
+    std::vector<std::wstring> missing;
     for (std::wstring key = path_;;) {
       const REGSAM access = key == path_ ? KEY_SET_VALUE : KEY_CREATE_SUB_KEY;
-      HKEY probe = nullptr;
-      const LSTATUS status = ::RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, access, &probe);
+      HKEY opened = nullptr;
+      const LSTATUS status = ::RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, access, &opened);
       if (status == ERROR_SUCCESS) {
-        if (key == path_) {
-          key_ = probe;  // kept open for the saves
+        if (missing.empty()) {
+          key_ = opened;  // kept open for the saves
         } else {
-          ::RegCloseKey(probe);
+          ::RegCloseKey(opened);
+          ProbeCreation(missing);
         }
         return;
       }
       const std::size_t parent = key.rfind(L'\\');
       if (status != ERROR_FILE_NOT_FOUND || parent == std::wstring::npos) {
-        throw SystemFailure(texts::OpenSettingAction(name_), static_cast<std::uint32_t>(status));
+        Fail(status);
       }
+      missing.push_back(key);
       key.resize(parent);
     }
   }
@@ -49,6 +53,14 @@ class RegistrySection : public SettingsSection {
   }
   RegistrySection(const RegistrySection&) = delete;
   RegistrySection& operator=(const RegistrySection&) = delete;
+
+  void Flush() override {
+    // The registry writes lazily; RegFlushKey returns once the key is on the disk.
+    const LSTATUS status = key_ != nullptr ? ::RegFlushKey(key_) : ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS) {
+      throw SystemFailure(texts::WriteSettingAction(name_), static_cast<std::uint32_t>(status));
+    }
+  }
 
   void Save(std::string_view key, std::string_view value) override {
     if (key_ == nullptr) {
@@ -73,6 +85,51 @@ class RegistrySection : public SettingsSection {
   }
 
  private:
+  // Whether the section can be created at all: a key above it may refuse
+  // lasting keys (a volatile one), or be a link to a key that is missing. A key
+  // of a name of this run's own is created where the section would be, the
+  // same way, and removed at once with the keys its creation made, each only
+  // while empty: no other copy of the program can have saved in any of them.
+  void ProbeCreation(const std::vector<std::wstring>& missing) {
+    const std::wstring parent = path_.substr(0, path_.rfind(L'\\'));
+    const std::wstring probe = parent + L"\\velkaro-probe-" +
+                               Utf8ToWide(std::to_string(::GetCurrentProcessId()) + "-" +
+                                          std::to_string(::GetTickCount64()));
+    HKEY created = nullptr;
+    const LSTATUS status =
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, probe.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_SET_VALUE, nullptr, &created, nullptr);
+    if (status != ERROR_SUCCESS) {
+      Fail(status);
+    }
+    ::RegCloseKey(created);
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, probe.c_str());
+    // missing[0] is the section itself, which the probe did not make.
+    for (std::size_t above = 1; above < missing.size() && RemoveIfEmpty(missing[above]); ++above) {
+    }
+  }
+
+  [[noreturn]] void Fail(LSTATUS status) const {
+    throw SystemFailure(texts::OpenSettingAction(name_), static_cast<std::uint32_t>(status));
+  }
+
+  // Removes the key if it holds no key and no value.
+  static bool RemoveIfEmpty(const std::wstring& path) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS) {
+      return false;
+    }
+    DWORD keys = 1;
+    DWORD values = 1;
+    const bool empty =
+        ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &keys, nullptr, nullptr, &values,
+                           nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+        keys == 0 && values == 0;
+    ::RegCloseKey(key);
+    return empty && ::RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str()) == ERROR_SUCCESS;
+  }
+
   std::wstring path_;
   std::string name_;
   HKEY key_ = nullptr;

@@ -11,6 +11,9 @@ class SettingsSection {
   virtual ~SettingsSection() = default;
   // Stores `value` under `key`, replacing an earlier value; throws Failure.
   virtual void Save(std::string_view key, std::string_view value) = 0;
+  // Puts what was saved on the disk before it returns: a store may write lazily,
+  // and a power cut after the program said it was done must not undo it.
+  virtual void Flush() = 0;
 };
 
 // The per-user settings store, addressed by application, section and key.

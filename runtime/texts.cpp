@@ -1,5 +1,7 @@
 #include "runtime/texts.h"
 
+#include "runtime/path_text.h"
+
 namespace velkaro::runtime::texts {
 
 std::string Quoted(std::string_view text) {
@@ -7,8 +9,7 @@ std::string Quoted(std::string_view text) {
 }
 
 std::string Quoted(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return Quoted(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+  return Quoted(std::string_view(PathText(path)));
 }
 
 std::string FileAction(std::string_view verb, const std::filesystem::path& file) {
@@ -41,6 +42,10 @@ std::string WriteSettingAction(std::string_view setting) {
 
 std::string Cannot(std::string_view action, std::string_view reason) {
   return "无法" + std::string(action) + "：" + std::string(reason);
+}
+
+std::string Unchanged(const std::filesystem::path& file) {
+  return "文件" + Quoted(file) + "未作更改。";
 }
 
 std::string Reason(std::string_view description, std::uint32_t code) {

@@ -16,7 +16,7 @@ inline constexpr std::string_view kOpen = "打开";
 inline constexpr std::string_view kRead = "读取";
 inline constexpr std::string_view kWrite = "写入";
 inline constexpr std::string_view kReplace = "替换";
-inline constexpr std::string_view kMoveNew = "移动新";
+inline constexpr std::string_view kWriteNew = "写入新";
 std::string FileAction(std::string_view verb, const std::filesystem::path& file);
 std::string AccessAction(const std::filesystem::path& path);
 std::string ConvertAction(std::string_view code_page);
@@ -30,12 +30,16 @@ inline constexpr std::string_view kReceiveMessagesAction = "接收窗口消息";
 // Reasons of the program's own, where the system's would mislead.
 inline constexpr std::string_view kIsAFolder = "这是一个文件夹，不是文件";
 inline constexpr std::string_view kIsAFile = "这是一个文件，不是文件夹";
+inline constexpr std::string_view kInUse =
+    "文件正被其他程序使用，请关闭训练程序等可能打开它的程序后再试";
 
 // A path as UTF-8 text, in Chinese quotation marks.
 std::string Quoted(const std::filesystem::path& path);
 std::string Quoted(std::string_view text);
 
 std::string Cannot(std::string_view action, std::string_view reason);
+// What a failure left as it was: "文件“…”未作更改。"
+std::string Unchanged(const std::filesystem::path& file);
 // The system's reason, with its code; `description` may be empty.
 std::string Reason(std::string_view description, std::uint32_t code);
 // Any other error than a failure the program foresaw.

@@ -11,6 +11,7 @@ std::unique_ptr<runtime::SettingsSection> OpenTrainerSettings(runtime::SettingsS
 void ResetTrainerProgress(runtime::SettingsSection& section, int count, bool all_cleared) {
   section.Save("curr", "0");
   section.Save("last", all_cleared ? std::to_string(count) : "0");
+  section.Flush();
 }
 
 }  // namespace velkaro::settings

@@ -15,7 +15,8 @@ inline constexpr std::string_view kTrainerSection = "gui";
 std::unique_ptr<runtime::SettingsSection> OpenTrainerSettings(runtime::SettingsStore& store);
 
 // Resets the trainer's progress through a new endgame set of `count` stages:
-// "curr" becomes "0"; "last" becomes the count when all stages were cleared, else "0".
+// "curr" becomes "0"; "last" becomes the count when all stages were cleared, else "0";
+// both are on the disk when it returns.
 void ResetTrainerProgress(runtime::SettingsSection& section, int count, bool all_cleared);
 
 }  // namespace velkaro::settings

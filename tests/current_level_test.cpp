@@ -43,6 +43,20 @@ TEST_F(CurrentLevel, IsTheLevelOfTheLastLine) {
   EXPECT_EQ(LevelOf("a\t\x80\r\n"), "€");  // not ASCII: € in code page 936
 }
 
+// The set is read backwards in growing chunks from its end: the level stands
+// where the first chunk ends, or beyond the first chunks.
+TEST_F(CurrentLevel, IsFoundWhereverTheReadsEnd) {
+  std::string many;
+  for (int i = 0; i < 1000; ++i) {
+    many += "a\t1\r\n";
+  }
+  EXPECT_EQ(LevelOf(many + "b\t2\r\n"), "2");
+  EXPECT_EQ(LevelOf("a\t1\r\n" + std::string(3 << 20, 'x')), "1");
+  // The last TAB is the last byte of the second chunk: 4,096 bytes from the end.
+  EXPECT_EQ(LevelOf("a\t7\r\nb\t\r\n" + std::string(4094, 'x')), "");
+  EXPECT_EQ(LevelOf("a\t7\r\nb\t"), "");
+}
+
 TEST_F(CurrentLevel, PassesOverLinesWithoutALevel) {
   EXPECT_EQ(LevelOf("a\t5\r\nb\t9\r\n\r\n"), "9");
   EXPECT_EQ(LevelOf("a\t5\r\nno level\r\n"), "5");

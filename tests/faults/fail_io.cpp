@@ -3,6 +3,7 @@
 // new set's file, and the rename that puts it in place. The environment says
 // which, and after how many bytes:
 //   VELKARO_FAIL_READ_AT=N    reading chessfen.txt fails with EIO at byte N
+//   VELKARO_FAIL_PREAD=1      every positioned read of VIRLA.EPD fails with EIO
 //   VELKARO_FAIL_WRITE_AT=N   writing a *.tmp file fails with ENOSPC at byte N
 //   VELKARO_FAIL_FSYNC=1      flushing a *.tmp file fails with EIO
 //   VELKARO_FAIL_CLOSE=1      closing a *.tmp file fails with EIO (after closing it)
@@ -21,7 +22,7 @@
 
 namespace {
 
-enum Kind : unsigned char { kOther, kList, kTemporary };
+enum Kind : unsigned char { kOther, kList, kSet, kTemporary };
 
 constexpr int kMaxFd = 4096;
 Kind kinds[kMaxFd];
@@ -84,6 +85,7 @@ int open(const char* path, int flags, ...) {
   const int fd = next(path, flags, mode);
   if (fd >= 0 && fd < kMaxFd) {
     kinds[fd] = EndsWith(path, "chessfen.txt") ? kList
+                : EndsWith(path, "VIRLA.EPD")  ? kSet
                 : EndsWith(path, ".tmp")       ? kTemporary
                                                : kOther;
     done[fd] = 0;
@@ -99,6 +101,19 @@ ssize_t read(int fd, void* buffer, std::size_t count) {
   return Transfer(
       fd, count, FailAt("VELKARO_FAIL_READ_AT"), EIO,
       [](int f, std::size_t n, void* b) { return next(f, b, n); }, buffer);
+}
+
+ssize_t pread(int fd, void* buffer, std::size_t count, off_t offset) {
+  static const auto next = Next<ssize_t (*)(int, void*, std::size_t, off_t)>("pread");
+  if (KindOf(fd) == kSet && std::getenv("VELKARO_FAIL_PREAD") != nullptr) {
+    errno = EIO;
+    return -1;
+  }
+  return next(fd, buffer, count, offset);
+}
+
+ssize_t pread64(int fd, void* buffer, std::size_t count, off_t offset) {
+  return pread(fd, buffer, count, offset);
 }
 
 ssize_t write(int fd, const void* buffer, std::size_t count) {

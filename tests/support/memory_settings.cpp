@@ -18,6 +18,8 @@ class MemorySection : public runtime::SettingsSection {
     store_.log += path + "=" + std::string(value) + "\n";
   }
 
+  void Flush() override { store_.log += prefix_ + "(flushed)\n"; }
+
  private:
   MemorySettings& store_;
   std::string prefix_;

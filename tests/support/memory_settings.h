@@ -20,7 +20,8 @@ class MemorySettings : public runtime::SettingsStore {
   std::optional<std::string> Value(std::string_view path) const;
 
   std::map<std::string, std::string, std::less<>> values;
-  // Order of the Save calls, as "application\section\key=value".
+  // Order of the Save calls, as "application\section\key=value", and of the
+  // Flush calls, as "application\section\(flushed)".
   std::string log;
 
   // Refuse opening, or the n-th Save (counting from 1), as an unwritable store would.

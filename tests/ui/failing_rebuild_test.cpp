@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tests/support/registry_values.h"
+#include "tests/support/same_bytes.h"
 #include "tests/ui/program_fixture.h"
 #include "tests/ui/ui_driver.h"
 
@@ -53,7 +54,10 @@ TEST_F(FailingRebuild, ASetHeldOpenByAnotherProgramIsKept) {
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   const MessageBoxContent box = PressForError();
   ::CloseHandle(held);
-  EXPECT_TRUE(StartsWith(box.text, L"无法替换文件" + PathText(set_) + L"：")) << box.text.size();
+  EXPECT_TRUE(StartsWith(box.text, L"无法替换文件" + PathText(set_) +
+                                       L"：文件正被其他程序使用，请关闭训练程序等可能打开它的"
+                                       L"程序后再试（错误代码 "))
+      << box.text.size();
   ExpectNothingChanged();
 }
 
@@ -68,7 +72,33 @@ TEST_F(FailingRebuild, LeavesNoSettingsKeyItMade) {
   HKEY key = nullptr;
   EXPECT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, trainer_key, 0, KEY_READ, &key),
             ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(ReadBytes(set_), kOldSet);
+  EXPECT_TRUE(tests::SameBytes(ReadBytes(set_), kOldSet));
+}
+
+// A settings key that cannot be made (under a volatile key, which holds no
+// lasting one) is found before the set is replaced, and leaves no key behind.
+TEST_F(FailingRebuild, ASettingsKeyThatCannotBeMadeIsFoundFirst) {
+  const wchar_t* trainer_key = L"Software\\VB and VBA Program Settings\\kestrow";
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, trainer_key);
+  HKEY volatile_key = nullptr;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, trainer_key, 0, nullptr, REG_OPTION_VOLATILE,
+                              KEY_READ, nullptr, &volatile_key, nullptr),
+            ERROR_SUCCESS);
+  ASSERT_NE(Start(), nullptr);
+  const MessageBoxContent box = PressForError();
+  EXPECT_TRUE(StartsWith(box.text,
+                         L"无法打开设置“HKEY_CURRENT_USER\\" + std::wstring(kSettingsKey) + L"”："))
+      << box.text.size();
+  EXPECT_TRUE(box.text.ends_with(L"（错误代码 1021）")) << box.text.size();
+  DWORD keys = 1;
+  EXPECT_EQ(::RegQueryInfoKeyW(volatile_key, nullptr, nullptr, nullptr, &keys, nullptr, nullptr,
+                               nullptr, nullptr, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(keys, 0u);
+  ::RegCloseKey(volatile_key);
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, trainer_key);
+  EXPECT_TRUE(tests::SameBytes(ReadBytes(set_), kOldSet));
+  EXPECT_EQ(EntriesOf(endgames_), std::vector<std::string>{"VIRLA.EPD"});
 }
 
 TEST_F(FailingRebuild, APositionListThatIsAFolderIsNamed) {
@@ -132,7 +162,7 @@ TEST_F(FailingRebuild, ALevelBeyondTheCodePageOrVeryLongIsTakenAsTyped) {
   Click((*this)[kCommand1]);
   EXPECT_EQ(AnswerMessageBox().text, L"调整完毕共 1 关");
   EXPECT_EQ(program_->WaitForExit(), 0u);
-  EXPECT_EQ(ReadBytes(set_), "a\t" + std::string(40000, '7') + "\r\n");
+  EXPECT_TRUE(tests::SameBytes(ReadBytes(set_), "a\t" + std::string(40000, '7') + "\r\n"));
 
   // A window with a 40,000-character level takes a while to open where the
   // machine is emulated.
@@ -143,7 +173,7 @@ TEST_F(FailingRebuild, ALevelBeyondTheCodePageOrVeryLongIsTakenAsTyped) {
   Click((*this)[kCommand1]);
   EXPECT_EQ(AnswerMessageBox().text, L"级别不在范围（1-179）内");
   EXPECT_EQ(program_->WaitForExit(), 0u);
-  EXPECT_EQ(ReadBytes(set_), "");
+  EXPECT_TRUE(tests::SameBytes(ReadBytes(set_), ""));
 }
 
 // Two copies started in one folder, both pressed at once: the set and the
@@ -216,8 +246,8 @@ TEST_F(TwoCopies, AFailedCopyLeavesTheProgressAnotherOneSaved) {
   EXPECT_EQ(failure.rfind(L"无法替换文件“" + set_.wstring() + L"”：", 0), 0u) << failure.size();
   EXPECT_EQ(ReadRegistryText(kSettingsKey, L"curr"), L"0");
   EXPECT_EQ(ReadRegistryText(kSettingsKey, L"last"), L"3");
-  EXPECT_EQ(ReadBytes(set_), kOldSet);
-  EXPECT_EQ(ReadBytes(other.path() / "ENDGAMES" / "VIRLA.EPD"), kLevel12);
+  EXPECT_TRUE(tests::SameBytes(ReadBytes(set_), kOldSet));
+  EXPECT_TRUE(tests::SameBytes(ReadBytes(other.path() / "ENDGAMES" / "VIRLA.EPD"), kLevel12));
 }
 
 // A real full disk: the test run mounts a small file system and names it.
@@ -250,7 +280,12 @@ TEST_F(FullDisk, SmallDiskAFullDiskKeepsTheSet) {
   ASSERT_NE(Start(), nullptr);
   Type(L"12");
   const MessageBoxContent box = PressForError();
-  EXPECT_TRUE(StartsWith(box.text, L"无法写入文件" + PathText(set_) + L"："));
+  // The new file's name holds the program's process ID.
+  const std::wstring set = set_.wstring();
+  EXPECT_TRUE(StartsWith(box.text, L"无法写入新文件“" + set + L".")) << box.text.size();
+  EXPECT_NE(box.text.find(L"-0.tmp”："), std::wstring::npos) << box.text.size();
+  EXPECT_TRUE(box.text.ends_with(L"（错误代码 112）；文件“" + set + L"”未作更改。"))
+      << box.text.size();
   ExpectNothingChanged();
 }
 

@@ -36,8 +36,21 @@ void RunUnix(const std::wstring& program, const std::wstring& arguments) {
   }
 }
 
+// Whether the folder lists this very name: Wine finds a name that differs only
+// in letter case too when asked for the path.
 bool Exists(const std::filesystem::path& path) {
-  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  WIN32_FIND_DATAW entry{};
+  const std::wstring pattern = L"\\\\?\\" + path.parent_path().wstring() + L"\\*";  // past MAX_PATH
+  const HANDLE listing = ::FindFirstFileW(pattern.c_str(), &entry);
+  bool found = false;
+  for (bool more = listing != INVALID_HANDLE_VALUE; more && !found;
+       more = ::FindNextFileW(listing, &entry) != FALSE) {
+    found = path.filename().wstring() == entry.cFileName;
+  }
+  if (listing != INVALID_HANDLE_VALUE) {
+    ::FindClose(listing);
+  }
+  return found;
 }
 
 // Waits a moment for what a Unix program does, which Wine does not wait for.
@@ -58,11 +71,14 @@ bool MakeSymbolicLink(const std::filesystem::path& link, const std::filesystem::
   if (::CreateSymbolicLinkW(link.c_str(), target.c_str(), kUnprivileged) && Exists(link)) {
     return true;
   }
-  const std::wstring unix_link = UnixName(link);
+  // The link's name as given: Wine would find a file whose name differs only
+  // in letter case for the whole path.
+  const std::wstring unix_folder = UnixName(link.parent_path());
   const std::wstring unix_target = UnixName(target);
-  if (unix_link.empty() || unix_target.empty()) {
+  if (unix_folder.empty() || unix_target.empty()) {
     return false;
   }
+  const std::wstring unix_link = unix_folder + L"/" + link.filename().wstring();
   RunUnix(L"Z:\\bin\\ln", L"-s \"" + unix_target + L"\" \"" + unix_link + L"\"");
   return ExistsSoon(link, true);
 }
