@@ -1,7 +1,7 @@
 #include "endgame/level_search.h"
 
-#include <bit>
-#include <cstring>
+#include "endgame/level_scan.h"
+#include "runtime/cpu_features.h"
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #define VELKARO_SSE2 1
@@ -10,70 +10,94 @@
 
 namespace velkaro::endgame {
 
-LevelSearch::LevelSearch(std::string_view level) : needle_("\t") {
-  needle_ += level;
-}
+namespace {
+
+using scan::Bits;
 
 #if defined(VELKARO_SSE2)
 
-namespace {
-
-// Places among the 16 at `at` where the needle's first and last bytes stand.
-inline __m128i Candidates(const char* at, std::size_t last_offset, __m128i first, __m128i last) {
-  const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-  const __m128i there = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + last_offset));
-  return _mm_and_si128(_mm_cmpeq_epi8(here, first), _mm_cmpeq_epi8(there, last));
-}
-
-}  // namespace
-
-// Compares 64 places at a time with the needle's first byte (the TAB) and its
-// last byte; only places where both agree are compared whole.
-std::size_t LevelSearch::FindNeedle(std::string_view lines, std::size_t from) const {
-  const std::size_t n = needle_.size();
-  const char* data = lines.data();
-  const std::size_t size = lines.size();
-  if (n == 1) {
-    const void* tab = from < size ? std::memchr(data + from, '\t', size - from) : nullptr;
-    return tab != nullptr ? static_cast<std::size_t>(static_cast<const char*>(tab) - data) : size;
-  }
-  const __m128i first = _mm_set1_epi8(needle_.front());
-  const __m128i last = _mm_set1_epi8(needle_.back());
-  const std::size_t last_offset = n - 1;
-  std::size_t at = from;
-  for (; at + last_offset + 64 <= size; at += 64) {
-    const char* block = data + at;
-    const __m128i a = Candidates(block, last_offset, first, last);
-    const __m128i b = Candidates(block + 16, last_offset, first, last);
-    const __m128i c = Candidates(block + 32, last_offset, first, last);
-    const __m128i d = Candidates(block + 48, last_offset, first, last);
-    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) == 0) {
-      continue;
-    }
-    const __m128i quarters[] = {a, b, c, d};
-    for (int quarter = 0; quarter < 4; ++quarter) {
-      auto mask = static_cast<unsigned>(_mm_movemask_epi8(quarters[quarter]));
-      while (mask != 0) {
-        const std::size_t candidate =
-            at + static_cast<std::size_t>(16 * quarter + std::countr_zero(mask));
-        if (std::memcmp(data + candidate + 1, needle_.data() + 1, n - 2) == 0) {
-          return candidate;
-        }
-        mask &= mask - 1;
-      }
+// The masks of a 64-byte window with SSE2, which every supported processor has.
+template <std::size_t kMasked>
+class Classify {
+ public:
+  explicit Classify(const std::string& level) {
+    for (std::size_t k = 0; k < kMasked; ++k) {
+      level_[k] = _mm_set1_epi8(level[k]);
     }
   }
-  const std::size_t rest = lines.find(needle_, at);
-  return rest == std::string_view::npos ? size : rest;
-}
+
+  scan::Masks<kMasked> operator()(const char* at) const {
+    __m128i part[4];
+    for (int i = 0; i < 4; ++i) {
+      part[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * i));
+    }
+    scan::Masks<kMasked> masks;
+    masks.tabs = Where(part, [&](__m128i bytes) { return _mm_cmpeq_epi8(bytes, tab_); });
+    masks.breaks = Where(part, [&](__m128i bytes) {
+      return _mm_or_si128(_mm_cmpeq_epi8(bytes, cr_), _mm_cmpeq_epi8(bytes, lf_));
+    });
+    for (std::size_t k = 0; k < kMasked; ++k) {
+      masks.level[k] = Where(part, [&](__m128i bytes) { return _mm_cmpeq_epi8(bytes, level_[k]); });
+    }
+    return masks;
+  }
+
+ private:
+  template <typename Hits>
+  static Bits Where(const __m128i (&part)[4], Hits hits) {
+    Bits bits = 0;
+    for (int i = 0; i < 4; ++i) {
+      bits |= Bits{static_cast<unsigned>(_mm_movemask_epi8(hits(part[i])))} << (16 * i);
+    }
+    return bits;
+  }
+
+  __m128i tab_ = _mm_set1_epi8('\t');
+  __m128i cr_ = _mm_set1_epi8('\r');
+  __m128i lf_ = _mm_set1_epi8('\n');
+  __m128i level_[kMasked > 0 ? kMasked : 1];
+};
 
 #else
 
-std::size_t LevelSearch::FindNeedle(std::string_view lines, std::size_t from) const {
-  const std::size_t found = lines.find(needle_, from);
-  return found == std::string_view::npos ? lines.size() : found;
-}
+// The masks of a 64-byte window, a byte at a time.
+template <std::size_t kMasked>
+class Classify {
+ public:
+  explicit Classify(const std::string& level) : level_(level) {}
+
+  scan::Masks<kMasked> operator()(const char* at) const {
+    scan::Masks<kMasked> masks{};
+    for (std::size_t i = 0; i < scan::kWindow; ++i) {
+      masks.tabs |= Bits{at[i] == '\t'} << i;
+      masks.breaks |= Bits{at[i] == '\r' || at[i] == '\n'} << i;
+      for (std::size_t k = 0; k < kMasked; ++k) {
+        masks.level[k] |= Bits{at[i] == level_[k]} << i;
+      }
+    }
+    return masks;
+  }
+
+ private:
+  const std::string& level_;
+};
 
 #endif
+
+}  // namespace
+
+LevelSearch::LevelSearch(std::string_view level, Vectors vectors)
+    : level_(level), avx2_(vectors == Vectors::kWidest && runtime::ProcessorHasAvx2()) {}
+
+void LevelSearch::Scan(std::string_view lines,
+                       const std::function<void(std::string_view)>& select) const {
+#if defined(VELKARO_AVX2_SCAN)
+  if (avx2_) {
+    scan::ScanAvx2(lines, level_, select);
+    return;
+  }
+#endif
+  scan::Scan<Classify>(lines, level_, select);
+}
 
 }  // namespace velkaro::endgame

@@ -1,58 +1,39 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
-#include "endgame/lines.h"
-
 namespace velkaro::endgame {
 
-// Finds the lines of one level in runs of whole lines without looking at every
-// line: it searches the run for the level as a whole field (TAB, the level,
-// then TAB or a line end) and only then checks that the field is field 1 of its
-// line. Nearly every line is passed over at the speed of a memory scan.
+// Finds the lines of one level in runs of whole lines, reading each byte once:
+// every 64-byte window of the run is turned into bit masks (its TABs, its line
+// breaks, the bytes of the level), and every line of the window is decided
+// from the masks by bit operations, as the fastest JSON and CSV parsers index
+// their input. No line is looked at on its own unless it is selected, or its
+// level field starts with the first eight bytes of a longer level; nothing
+// restarts and nothing walks back, whatever the lines' shapes.
 class LevelSearch {
  public:
-  explicit LevelSearch(std::string_view level);
+  // The widest vectors the processor has, or SSE2, which every supported one has.
+  enum class Vectors { kWidest, kSse2 };
+
+  explicit LevelSearch(std::string_view level, Vectors vectors = Vectors::kWidest);
 
   // Calls select(line) for every line of `lines` whose level field is the
-  // level, in order: the same lines as the simplest reading of the rule.
+  // level, in order: the same lines as the simplest reading of the rule. The
+  // level holds no TAB and no line break (CanBeLevelField).
   template <typename Select>
-  void ForEachLine(std::string_view lines, Select&& select) const;
+  void ForEachLine(std::string_view lines, Select&& select) const {
+    Scan(lines, select);
+  }
 
  private:
-  // Where the next "\t<level>" at or after `from` starts, or lines.size().
-  std::size_t FindNeedle(std::string_view lines, std::size_t from) const;
+  void Scan(std::string_view lines, const std::function<void(std::string_view)>& select) const;
 
-  std::string needle_;  // TAB and the level
+  std::string level_;
+  bool avx2_;
 };
-
-template <typename Select>
-void LevelSearch::ForEachLine(std::string_view lines, Select&& select) const {
-  std::size_t from = 0;
-  for (;;) {
-    const std::size_t tab = FindNeedle(lines, from);
-    if (tab == lines.size()) {
-      return;
-    }
-    // The first candidate of a line decides it: the level field follows the
-    // line's first TAB, so a later candidate, or a longer field that starts
-    // with the level, means the line is not selected. Either way the search
-    // goes on after the line, so that no byte is looked at again and again.
-    const std::size_t after = tab + needle_.size();
-    const std::size_t end = after + LineEnd(lines.substr(after));
-    std::size_t start = tab;
-    while (start > 0 && lines[start - 1] != '\t' && !IsLineBreak(lines[start - 1])) {
-      --start;
-    }
-    const bool whole_field = end == after || lines[after] == '\t';
-    const bool field_1 = start == 0 || lines[start - 1] != '\t';
-    if (whole_field && field_1) {
-      select(lines.substr(start, end - start));
-    }
-    from = end;
-  }
-}
 
 }  // namespace velkaro::endgame

@@ -7,6 +7,7 @@
 #include "endgame/messages.h"
 #include "runtime/failure.h"
 #include "runtime/files.h"
+#include "runtime/read_ahead.h"
 
 namespace velkaro::endgame {
 
@@ -127,6 +128,34 @@ std::size_t Utf8MarkLength(runtime::InputFile& file) {
 LineBlocks::LineBlocks(runtime::InputFile& file, std::size_t block_size)
     : file_(file), capacity_(std::max<std::size_t>(block_size, 2)) {
   buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+  if (capacity_ >= kBlockSize) {
+    spare_ = std::make_unique_for_overwrite<char[]>(capacity_);
+    ahead_ = std::make_unique<runtime::ReadAhead>(file_);
+  }
+}
+
+LineBlocks::~LineBlocks() = default;
+
+void LineBlocks::StartReadAhead() {
+  const std::size_t left = filled_ - handed_out_;
+  if (ahead_ && !at_end_ && left < capacity_) {
+    ahead_->Start(std::span<char>(spare_.get() + left, capacity_ - left));
+    reading_ahead_ = true;
+  }
+}
+
+void LineBlocks::TakeReadAhead() {
+  reading_ahead_ = false;
+  bool at_end = false;
+  const std::size_t read = ahead_->Wait(at_end);
+  // What is left of this block goes before what was read behind it.
+  const std::size_t left = filled_ - handed_out_;
+  std::memcpy(spare_.get(), buffer_.get() + handed_out_, left);
+  std::swap(buffer_, spare_);
+  buffer_offset_ += handed_out_;
+  handed_out_ = 0;
+  filled_ = left + read;
+  at_end_ = at_end;
 }
 
 void LineBlocks::Fill() {
@@ -163,16 +192,23 @@ std::string_view LineBlocks::Next() {
     started_ = true;
     SkipByteOrderMark();
   }
+  if (reading_ahead_) {
+    TakeReadAhead();
+  }
   Drop(handed_out_);
   handed_out_ = 0;
   Fill();
   const std::size_t whole = WholeLinesLength(buffer_.get(), filled_, at_end_);
   at_long_line_ = whole == 0 && !at_end_;
   handed_out_ = whole;
+  StartReadAhead();
   return {buffer_.get(), whole};
 }
 
 LongLine LineBlocks::PassLongLine(std::size_t longest_field) {
+  if (reading_ahead_) {
+    TakeReadAhead();
+  }
   LongLine line;
   line.offset = buffer_offset_;
   LevelFieldReader reader(longest_field);
@@ -202,6 +238,9 @@ LongLine LineBlocks::PassLongLine(std::size_t longest_field) {
 
 void LineBlocks::ReadLongLine(const LongLine& line,
                               const std::function<void(std::string_view)>& piece) {
+  if (reading_ahead_) {
+    TakeReadAhead();  // the file is read from one place at a time
+  }
   // Pieces larger than the writer's buffer go straight to the file, copied once.
   constexpr std::size_t kPiece = std::size_t{1} << 20;
   const auto bytes = std::make_unique_for_overwrite<char[]>(kPiece);

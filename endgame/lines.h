@@ -12,7 +12,8 @@
 
 namespace velkaro::runtime {
 class InputFile;
-}
+class ReadAhead;
+}  // namespace velkaro::runtime
 
 namespace velkaro::endgame {
 
@@ -91,6 +92,9 @@ class LineBlocks {
   static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 
   explicit LineBlocks(runtime::InputFile& file, std::size_t block_size = kBlockSize);
+  ~LineBlocks();
+  LineBlocks(const LineBlocks&) = delete;
+  LineBlocks& operator=(const LineBlocks&) = delete;
 
   // The next run of whole lines, each with its terminator but perhaps the
   // file's last; valid until the next call. Empty at the end of the file, and
@@ -107,6 +111,10 @@ class LineBlocks {
  private:
   // Reads until the block is full or the file is at its end.
   void Fill();
+  // Starts reading the next block, behind what is left of this one, while the
+  // caller scans the run handed out; TakeReadAhead() makes it the block.
+  void StartReadAhead();
+  void TakeReadAhead();
   // Drops the first `count` bytes of the block.
   void Drop(std::size_t count);
   void SkipByteOrderMark();
@@ -114,6 +122,10 @@ class LineBlocks {
   runtime::InputFile& file_;
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_;
+  // Blocks of the program's own size are read ahead, into the spare buffer.
+  std::unique_ptr<char[]> spare_;
+  std::unique_ptr<runtime::ReadAhead> ahead_;
+  bool reading_ahead_ = false;
   std::size_t filled_ = 0;
   std::size_t handed_out_ = 0;
   std::uint64_t buffer_offset_ = 0;  // in the file, of the block's first byte

@@ -1,9 +1,9 @@
 // libFuzzer target over the line reader, the level search, the line writer, the
 // rebuild and the level shown at start.
-// An input is: a byte giving the level's length (0 to 7, low bits) and whether
+// An input is: a byte giving the level's length (0 to 15: bits 0 to 2 and 4) and whether
 // the level is typed as the text those bytes stand for in the files' code page
 // (bit 3: Chinese and other non-ASCII levels) or as UTF-8, the level, a byte
-// giving the read block and write buffer sizes (1 to 64), then the position list.
+// giving the read block and write buffer sizes (1 to 70), then the position list.
 // It checks that the fast and the simple path find the same lines, that reading
 // in blocks yields the lines of the whole, that writing through a small buffer
 // keeps every line whole and in order, that the rebuild writes exactly the
@@ -92,7 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const auto mode = static_cast<unsigned char>(input[0]);
-  const std::size_t level_length = mode % 8;
+  // Levels up to 15 bytes: longer than the eight the scan compares by masks.
+  const std::size_t level_length = (mode & 7u) | ((mode >> 1) & 8u);
   input.remove_prefix(1);
   if (input.size() < level_length + 1) {
     return 0;
@@ -100,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view level_bytes = input.substr(0, level_length);
   const std::string level =
       (mode & 8) != 0 ? runtime::FromFileBytes(level_bytes) : std::string(level_bytes);
-  const std::size_t block_size = 1 + static_cast<unsigned char>(input[level_length]) % 64;
+  const std::size_t block_size = 1 + static_cast<unsigned char>(input[level_length]) % 70;
   const std::string_view file_bytes = input.substr(level_length + 1);
   const endgame::EndgamePaths& paths = Paths();
   std::ofstream(paths.position_list, std::ios::binary | std::ios::trunc)
@@ -137,10 +138,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       expected.append(line).append("\r\n");
       ++count;
     });
-    std::string fast;
-    endgame::LevelSearch(*field).ForEachLine(
-        list, [&](std::string_view line) { fast.append(line).append("\r\n"); });
-    Check(fast == expected);
+    // With the widest vectors the processor has, and with SSE2 alone.
+    for (const auto vectors :
+         {endgame::LevelSearch::Vectors::kWidest, endgame::LevelSearch::Vectors::kSse2}) {
+      std::string fast;
+      endgame::LevelSearch(*field, vectors).ForEachLine(list, [&](std::string_view line) {
+        fast.append(line).append("\r\n");
+      });
+      Check(fast == expected);
+    }
   }
 
   // Blocks of any size hand out the lines of the whole, a line longer than a

@@ -2,21 +2,35 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "endgame/line_selection.h"
+#include "endgame/line_writer.h"
+#include "runtime/files.h"
 #include "tests/support/reference_selection.h"
+#include "tests/support/scratch_folder.h"
 
 namespace velkaro::endgame {
 namespace {
 
 using Lines = std::vector<std::string>;
 
+// The lines the scan selects, with the widest vectors the processor has; with
+// SSE2 alone, it must select the same.
 Lines Fast(std::string_view run, std::string_view level) {
-  Lines lines;
-  LevelSearch(level).ForEachLine(run, [&](std::string_view line) { lines.emplace_back(line); });
-  return lines;
+  Lines lines[2];
+  for (const auto vectors : {LevelSearch::Vectors::kWidest, LevelSearch::Vectors::kSse2}) {
+    Lines& each = lines[vectors == LevelSearch::Vectors::kSse2];
+    LevelSearch(level, vectors).ForEachLine(run, [&](std::string_view line) {
+      each.emplace_back(line);
+    });
+  }
+  EXPECT_EQ(lines[0], lines[1]) << "the widest vectors and SSE2 disagree";
+  return lines[0];
 }
 
 Lines Simple(std::string_view run, std::string_view level) {
@@ -40,33 +54,94 @@ TEST(LevelSearch, FindsTheLevelOnlyAsAWholeField1) {
   EXPECT_EQ(Simple(run, "12"), expected);
 }
 
+// Eight bytes are compared through the masks, the rest of a longer level on
+// its own; either way the whole field, to its end or the run's.
+TEST(LevelSearch, ComparesLongLevelsWhole) {
+  const std::string run =
+      "p\t12345678\r\n"     // yes, eight bytes
+      "p\t123456789\r\n"    // a longer field
+      "p\t1234567890\tq\n"  // yes, ten bytes
+      "p\t12345678901\r"    // a longer field
+      "p\t1234567891\r"     // one byte differs
+      "p\t1234567890x";     // a longer field, at the run's end
+  EXPECT_EQ(Fast(run, "12345678"), (Lines{"p\t12345678"}));
+  EXPECT_EQ(Fast(run, "1234567890"), (Lines{"p\t1234567890\tq"}));
+  EXPECT_EQ(Fast(run.substr(0, run.size() - 1), "1234567890"),
+            (Lines{"p\t1234567890\tq", "p\t1234567890"}));
+}
+
 TEST(LevelSearch, FindsEmptyLevelFields) {
   EXPECT_EQ(Fast("a\t\r\nb\tc\r\nd\t\te\r\nf\r\n\t", ""), (Lines{"a\t", "d\t\te", "\t"}));
 }
 
 TEST(LevelSearch, LooksAtEveryPlaceOfALongRun) {
   // Matches at every offset against the 16-byte steps of the scan.
-  for (std::size_t pad = 0; pad < 40; ++pad) {
+  // Fields longer than a window, too.
+  for (std::size_t pad = 0; pad < 200; pad += pad < 40 ? 1 : 37) {
     const std::string line = std::string(pad, 'x') + "\t77";
     const std::string run = line + "\r\n" + line + "\r\n" + line;
     EXPECT_EQ(Fast(run, "77"), (Lines{line, line, line})) << pad;
   }
 }
 
-// The fast and the simple path agree on random runs over a small alphabet
-// that makes fields, line ends and near-misses common.
+// A random list over a small alphabet that makes fields, every terminator and
+// near-misses common, and a level of 0 to 4 bytes, or one longer than eight.
+struct RandomCase {
+  std::string list;
+  std::string level;
+};
+
+RandomCase RandomList(std::mt19937& random, std::size_t longest) {
+  static const std::string alphabet = "\t\t\t\r\n\n12 a";
+  static const std::string levels[] = {"",  "1",   "2",    "12",        "1 ",
+                                       "a", "21a", "1212", "121212121", "1212121212"};
+  RandomCase each;
+  each.list.resize(random() % longest);
+  for (char& c : each.list) {
+    c = alphabet[random() % alphabet.size()];
+  }
+  each.level = levels[random() % std::size(levels)];
+  return each;
+}
+
+// The scan agrees with the plain line-by-line reading on runs of many windows.
 TEST(LevelSearch, AgreesWithTheSimplePathOnRandomRuns) {
   std::mt19937 random(20261207);
-  const std::string alphabet = "\t\t\t\r\n12 a";
-  const std::string levels[] = {"", "1", "2", "12", "1 ", "a", "21a"};
-  for (int round = 0; round < 5000; ++round) {
-    std::string run(random() % 120, ' ');
-    for (char& c : run) {
-      c = alphabet[random() % alphabet.size()];
+  for (int round = 0; round < 4000; ++round) {
+    const RandomCase each = RandomList(random, 400);
+    ASSERT_EQ(Fast(each.list, each.level), Simple(each.list, each.level))
+        << "level '" << each.level << "' run: " << ::testing::PrintToString(each.list);
+  }
+}
+
+// So does the whole copy from a file, read in blocks of 1 to 70 bytes (most
+// lines then longer than a block) or of the program's own size.
+TEST(LevelSearch, TheCopyAgreesWithTheSimplePathInBlocksOfEverySize) {
+  std::mt19937 random(7122026);
+  const tests::ScratchFolder folder;
+  const std::filesystem::path list = folder.path() / "chessfen.txt";
+  for (int round = 0; round < 300; ++round) {
+    const RandomCase each = RandomList(random, 300);
+    tests::WriteBytes(list, each.list);
+    std::string expected;
+    tests::ReferenceSelectLinesOfLevel(each.list, each.level, [&](std::string_view line) {
+      expected.append(line).append("\r\n");
+    });
+    const std::size_t block = round % 4 == 0 ? LineBlocks::kBlockSize : 1 + random() % 70;
+    const std::filesystem::path target = folder.path() / "VIRLA.EPD";
+    {
+      runtime::InputFile file(list);
+      runtime::ReplacementFile copy(target);
+      LineWriter writer(copy, 1 + random() % 70);
+      CopyLinesOfLevel(
+          file, each.level, writer, [] {}, block);
+      writer.Flush();
+      copy.Finish();
+      copy.Commit();
     }
-    for (const std::string& level : levels) {
-      ASSERT_EQ(Fast(run, level), Simple(run, level)) << "level '" << level << "' run: " << run;
-    }
+    ASSERT_EQ(tests::ReadBytes(target), expected)
+        << "level '" << each.level << "' block " << block
+        << " list: " << ::testing::PrintToString(each.list);
   }
 }
 

@@ -1,0 +1,158 @@
+#pragma once
+
+// The scan behind LevelSearch, shared by the builds of its window masks for
+// each kind of processor (level_search.cpp, level_search_avx2.cpp).
+
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace velkaro::endgame::scan {
+
+using Bits = std::uint64_t;
+constexpr std::size_t kWindow = 64;
+// Level bytes compared through masks; a longer level's other bytes are
+// compared only on lines whose level field starts with these.
+constexpr std::size_t kMaskedBytes = 8;
+
+// A window's bit masks: bit i stands for the window's byte i.
+template <std::size_t kMasked>
+struct Masks {
+  Bits tabs;
+  Bits breaks;                            // CR or LF
+  Bits level[kMasked > 0 ? kMasked : 1];  // level[k]: the level's byte k
+};
+
+// Bits of `now` moved `by` (1 to 63) places down, the next window's filling in
+// from above: bit i then says what holds `by` bytes after byte i.
+inline Bits Ahead(Bits now, Bits next, std::size_t by) {
+  return (now >> by) | (next << (kWindow - by));
+}
+
+// Decides every line of `lines` (a run of whole lines) at once per window,
+// with the masks `Classify` makes of the first kMasked bytes of the level.
+template <template <std::size_t> class Classify, std::size_t kMasked>
+void ScanWith(std::string_view lines, const std::string& level,
+              const std::function<void(std::string_view)>& select) {
+  const Classify<kMasked> classify(level);
+  const char* data = lines.data();
+  const std::size_t size = lines.size();
+  const std::size_t n = level.size();
+  // Past the run, every byte counts as a line break: the last line may lack one.
+  const auto masks_at = [&](std::size_t base) {
+    if (base + kWindow <= size) {
+      return classify(data + base);
+    }
+    char padded[kWindow];
+    std::memset(padded, '\n', kWindow);
+    if (base < size) {
+      std::memcpy(padded, data + base, size - base);
+    }
+    return classify(padded);
+  };
+
+  Bits starts_carry = 1;  // the run starts a line
+  Bits add_carry = 0;     // the carry of the first-TAB addition below
+  std::size_t line_start = 0;
+  bool pending = false;  // a selected line whose end is in a later window
+  Masks<kMasked> now = masks_at(0);
+  for (std::size_t base = 0; base < size; base += kWindow) {
+    const Masks<kMasked> next = masks_at(base + kWindow);
+    if (pending && now.breaks != 0) {
+      const std::size_t end = base + static_cast<std::size_t>(std::countr_zero(now.breaks));
+      select(lines.substr(line_start, std::min(end, size) - line_start));
+      pending = false;
+    }
+    // Lines start after each line break. The first TAB of each line: add a 1
+    // at each line start to the bytes that are neither TAB nor line break;
+    // the carry runs over the line's first field and lands on what ends it,
+    // its first TAB or its line break. The carry goes on into the next window.
+    const Bits starts = (now.breaks << 1) | starts_carry;
+    starts_carry = now.breaks >> 63;
+    const Bits fields = ~(now.tabs | now.breaks);
+    const Bits sum = fields + starts;
+    const Bits landed = sum + add_carry;
+    add_carry = Bits{sum < fields} | Bits{landed < sum};
+    Bits selected = landed & now.tabs;  // the first TAB of each line
+    // Then the level's bytes, and for a level of up to eight, a TAB or a line
+    // break right after them.
+    for (std::size_t k = 0; k < kMasked; ++k) {
+      selected &= Ahead(now.level[k], next.level[k], k + 1);
+    }
+    if (n <= kMaskedBytes) {
+      selected &= Ahead(now.tabs | now.breaks, next.tabs | next.breaks, n + 1);
+    }
+    while (selected != 0) {
+      const auto tab = static_cast<std::size_t>(std::countr_zero(selected));
+      selected &= selected - 1;
+      const std::size_t at = base + tab;
+      if (n > kMaskedBytes) {
+        // A longer level: its other bytes, then what ends the field.
+        const std::size_t after = at + 1 + n;
+        if (after > size ||
+            std::memcmp(data + at + 1 + kMaskedBytes, level.data() + kMaskedBytes,
+                        n - kMaskedBytes) != 0 ||
+            (after < size && data[after] != '\t' && data[after] != '\r' && data[after] != '\n')) {
+          continue;
+        }
+      }
+      // The line starts at the last line start up to its first TAB.
+      const Bits starts_before = starts & (~Bits{0} >> (63 - tab));
+      if (starts_before != 0) {
+        line_start = base + 63 - static_cast<std::size_t>(std::countl_zero(starts_before));
+      }
+      const Bits breaks_after = tab == 63 ? 0 : now.breaks & (~Bits{0} << (tab + 1));
+      if (breaks_after == 0) {
+        pending = true;  // no other line starts in this window
+        break;
+      }
+      const std::size_t end = base + static_cast<std::size_t>(std::countr_zero(breaks_after));
+      select(lines.substr(line_start, std::min(end, size) - line_start));
+    }
+    if (starts != 0) {
+      line_start =
+          std::max(line_start, base + 63 - static_cast<std::size_t>(std::countl_zero(starts)));
+    }
+    now = next;
+  }
+  if (pending) {
+    select(lines.substr(line_start));
+  }
+}
+
+// Picks the scan for the level's length.
+template <template <std::size_t> class Classify>
+void Scan(std::string_view lines, const std::string& level,
+          const std::function<void(std::string_view)>& select) {
+  switch (std::min(level.size(), kMaskedBytes)) {
+    case 0:
+      return ScanWith<Classify, 0>(lines, level, select);
+    case 1:
+      return ScanWith<Classify, 1>(lines, level, select);
+    case 2:
+      return ScanWith<Classify, 2>(lines, level, select);
+    case 3:
+      return ScanWith<Classify, 3>(lines, level, select);
+    case 4:
+      return ScanWith<Classify, 4>(lines, level, select);
+    case 5:
+      return ScanWith<Classify, 5>(lines, level, select);
+    case 6:
+      return ScanWith<Classify, 6>(lines, level, select);
+    case 7:
+      return ScanWith<Classify, 7>(lines, level, select);
+    default:
+      return ScanWith<Classify, 8>(lines, level, select);
+  }
+}
+
+// The scan with AVX2, for processors that have it (level_search_avx2.cpp).
+void ScanAvx2(std::string_view lines, const std::string& level,
+              const std::function<void(std::string_view)>& select);
+
+}  // namespace velkaro::endgame::scan
