@@ -441,7 +441,7 @@ TEST_F(RebuildTest, LeftoversOfEndedRunsAreRemovedAndNothingElse) {
       "VIRLA.EPD." + ended + "-1000.tmp", "VIRLA.EPD." + ended + ".0.tmp",
       "VIRLA.EPD." + ended + "-0x.tmp", "VIRLA.EPD." + ended + "-0.TMP",
       "VIRLA.EPD.+" + ended + "-0.tmp", "virla.epd." + ended + "-0.tmp",
-      "VIRLA.EPD.99999999999999999999-0.tmp"};
+      "VIRLA.EPD.99999999999999999999-0.tmp", "VIRLA.EPD_" + ended + "-0.tmp"};
   for (const std::string& name : kept) {
     WriteBytes(paths_.endgame_folder / name, "kept");
   }

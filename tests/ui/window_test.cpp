@@ -356,7 +356,8 @@ TEST_F(ProgramInADeeperFolder, RemovesWhatEndedRunsLeftAndNothingElse) {
                                    "VIRLA.EPD.3-0.txt",
                                    "VIRLA.EPD.03-0.tmp",
                                    "VIRLA.EPD.3-1000.tmp",
-                                   "virla.epd.3-2.TMP"};
+                                   "virla.epd.3-2.TMP",
+                                   "VIRLA.EPD.0-0.tmp"};  // 0 is no run's process ID
   for (const std::string& name : kept) {
     if (name != "VIRLA.EPD") {
       WriteBytes(endgames_ / name, "kept");
