@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "endgame/lines.h"
+
 namespace velkaro::endgame::scan {
 
 using Bits = std::uint64_t;
@@ -97,7 +99,7 @@ void ScanWith(std::string_view lines, const std::string& level,
         if (after > size ||
             std::memcmp(data + at + 1 + kMaskedBytes, level.data() + kMaskedBytes,
                         n - kMaskedBytes) != 0 ||
-            (after < size && data[after] != '\t' && data[after] != '\r' && data[after] != '\n')) {
+            (after < size && data[after] != '\t' && !IsLineBreak(data[after]))) {
           continue;
         }
       }

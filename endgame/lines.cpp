@@ -145,6 +145,9 @@ void LineBlocks::StartReadAhead() {
 }
 
 void LineBlocks::TakeReadAhead() {
+  if (!reading_ahead_) {
+    return;
+  }
   reading_ahead_ = false;
   bool at_end = false;
   const std::size_t read = ahead_->Wait(at_end);
@@ -192,9 +195,7 @@ std::string_view LineBlocks::Next() {
     started_ = true;
     SkipByteOrderMark();
   }
-  if (reading_ahead_) {
-    TakeReadAhead();
-  }
+  TakeReadAhead();
   Drop(handed_out_);
   handed_out_ = 0;
   Fill();
@@ -206,9 +207,7 @@ std::string_view LineBlocks::Next() {
 }
 
 LongLine LineBlocks::PassLongLine(std::size_t longest_field) {
-  if (reading_ahead_) {
-    TakeReadAhead();
-  }
+  TakeReadAhead();
   LongLine line;
   line.offset = buffer_offset_;
   LevelFieldReader reader(longest_field);
@@ -238,9 +237,7 @@ LongLine LineBlocks::PassLongLine(std::size_t longest_field) {
 
 void LineBlocks::ReadLongLine(const LongLine& line,
                               const std::function<void(std::string_view)>& piece) {
-  if (reading_ahead_) {
-    TakeReadAhead();  // the file is read from one place at a time
-  }
+  TakeReadAhead();  // the file is read from one place at a time
   // Pieces larger than the writer's buffer go straight to the file, copied once.
   constexpr std::size_t kPiece = std::size_t{1} << 20;
   const auto bytes = std::make_unique_for_overwrite<char[]>(kPiece);

@@ -112,7 +112,8 @@ class LineBlocks {
   // Reads until the block is full or the file is at its end.
   void Fill();
   // Starts reading the next block, behind what is left of this one, while the
-  // caller scans the run handed out; TakeReadAhead() makes it the block.
+  // caller scans the run handed out; TakeReadAhead() makes it the block, if
+  // one was started.
   void StartReadAhead();
   void TakeReadAhead();
   // Drops the first `count` bytes of the block.

@@ -266,12 +266,18 @@ Outcome RemovePlainFile(const std::filesystem::path& path) {
   FILE_ATTRIBUTE_TAG_INFO attributes{};
   const std::wstring resolved = ResolvedName(file);
   const std::wstring folder = ResolvedFolderName(path.parent_path());
-  const std::wstring twin = VirtualStoreTwin(folder);
   const std::wstring name = L"\\" + path.filename().native();
+  const auto in_folder = [&] {
+    if (resolved == folder + name) {
+      return true;
+    }
+    const std::wstring twin = VirtualStoreTwin(folder);
+    return !twin.empty() && resolved == twin + name;
+  };
   const bool plain =
       ::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &attributes, sizeof attributes) &&
       IsPlainFile(attributes.FileAttributes, attributes.ReparseTag) && !resolved.empty() &&
-      (resolved == folder + name || (!twin.empty() && resolved == twin + name));
+      in_folder();
   FILE_DISPOSITION_INFO disposition{};
   disposition.DeleteFile = TRUE;
   const BOOL removed = plain && ::SetFileInformationByHandle(file, FileDispositionInfo,

@@ -69,7 +69,7 @@ class RegistrySection : public SettingsSection {
                             KEY_SET_VALUE, nullptr, &key_, nullptr);
       if (status != ERROR_SUCCESS) {
         key_ = nullptr;
-        throw SystemFailure(texts::OpenSettingAction(name_), static_cast<std::uint32_t>(status));
+        Fail(status);
       }
     }
     const std::wstring wide_key = Utf8ToWide(key);

@@ -14,7 +14,6 @@ namespace velkaro::runtime::texts {
 // What was being done: "打开文件“…”" and the like.
 inline constexpr std::string_view kOpen = "打开";
 inline constexpr std::string_view kRead = "读取";
-inline constexpr std::string_view kWrite = "写入";
 inline constexpr std::string_view kReplace = "替换";
 inline constexpr std::string_view kWriteNew = "写入新";
 std::string FileAction(std::string_view verb, const std::filesystem::path& file);
