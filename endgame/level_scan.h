@@ -18,43 +18,43 @@ namespace velkaro::endgame::scan {
 
 using Bits = std::uint64_t;
 constexpr std::size_t kWindow = 64;
-// Level bytes compared through masks; a longer level's other bytes are
-// compared only on lines whose level field starts with these.
+// Level bytes compared in the vector registers; a longer level's other bytes
+// are compared only on lines whose level field starts with these.
 constexpr std::size_t kMaskedBytes = 8;
 
 // A window's bit masks: bit i stands for the window's byte i.
-template <std::size_t kMasked>
 struct Masks {
-  Bits tabs;
-  Bits breaks;                            // CR or LF
-  Bits level[kMasked > 0 ? kMasked : 1];  // level[k]: the level's byte k
+  Bits separators;  // TAB, CR or LF
+  Bits breaks;      // CR or LF
+  // TABs followed by the level's first kMasked bytes and, when those are the
+  // whole level, by a TAB, a CR or an LF: where a level field may start.
+  Bits candidates;
 };
 
-// Bits of `now` moved `by` (1 to 63) places down, the next window's filling in
-// from above: bit i then says what holds `by` bytes after byte i.
-inline Bits Ahead(Bits now, Bits next, std::size_t by) {
-  return (now >> by) | (next << (kWindow - by));
+// How many bytes past its window a window's masks are made from.
+constexpr std::size_t Reach(std::size_t masked, bool whole) {
+  return masked + (whole ? 1 : 0);
 }
 
 // Decides every line of `lines` (a run of whole lines) at once per window,
-// with the masks `Classify` makes of the first kMasked bytes of the level.
-template <template <std::size_t> class Classify, std::size_t kMasked>
+// from the masks `Classify` makes. kMasked is the level's length, up to
+// kMaskedBytes; kWhole says whether that is the whole level.
+template <template <std::size_t, bool> class Classify, std::size_t kMasked, bool kWhole>
 void ScanWith(std::string_view lines, const std::string& level,
               const std::function<void(std::string_view)>& select) {
-  const Classify<kMasked> classify(level);
+  const Classify<kMasked, kWhole> classify(level);
+  constexpr std::size_t kReach = Reach(kMasked, kWhole);
   const char* data = lines.data();
   const std::size_t size = lines.size();
   const std::size_t n = level.size();
   // Past the run, every byte counts as a line break: the last line may lack one.
   const auto masks_at = [&](std::size_t base) {
-    if (base + kWindow <= size) {
+    if (base + kWindow + kReach <= size) {
       return classify(data + base);
     }
-    char padded[kWindow];
-    std::memset(padded, '\n', kWindow);
-    if (base < size) {
-      std::memcpy(padded, data + base, size - base);
-    }
+    char padded[kWindow + kReach];
+    std::memset(padded, '\n', sizeof padded);
+    std::memcpy(padded, data + base, std::min(size - base, sizeof padded));
     return classify(padded);
   };
 
@@ -62,9 +62,8 @@ void ScanWith(std::string_view lines, const std::string& level,
   Bits add_carry = 0;     // the carry of the first-TAB addition below
   std::size_t line_start = 0;
   bool pending = false;  // a selected line whose end is in a later window
-  Masks<kMasked> now = masks_at(0);
   for (std::size_t base = 0; base < size; base += kWindow) {
-    const Masks<kMasked> next = masks_at(base + kWindow);
+    const Masks now = masks_at(base);
     if (pending && now.breaks != 0) {
       const std::size_t end = base + static_cast<std::size_t>(std::countr_zero(now.breaks));
       select(lines.substr(line_start, std::min(end, size) - line_start));
@@ -76,29 +75,21 @@ void ScanWith(std::string_view lines, const std::string& level,
     // its first TAB or its line break. The carry goes on into the next window.
     const Bits starts = (now.breaks << 1) | starts_carry;
     starts_carry = now.breaks >> 63;
-    const Bits fields = ~(now.tabs | now.breaks);
+    const Bits fields = ~now.separators;
     const Bits sum = fields + starts;
     const Bits landed = sum + add_carry;
     add_carry = Bits{sum < fields} | Bits{landed < sum};
-    Bits selected = landed & now.tabs;  // the first TAB of each line
-    // Then the level's bytes, and for a level of up to eight, a TAB or a line
-    // break right after them.
-    for (std::size_t k = 0; k < kMasked; ++k) {
-      selected &= Ahead(now.level[k], next.level[k], k + 1);
-    }
-    if (n <= kMaskedBytes) {
-      selected &= Ahead(now.tabs | now.breaks, next.tabs | next.breaks, n + 1);
-    }
+    // Candidates are TABs: those landed on are lines' first TABs.
+    Bits selected = landed & now.candidates;
     while (selected != 0) {
       const auto tab = static_cast<std::size_t>(std::countr_zero(selected));
       selected &= selected - 1;
       const std::size_t at = base + tab;
-      if (n > kMaskedBytes) {
+      if constexpr (!kWhole) {
         // A longer level: its other bytes, then what ends the field.
         const std::size_t after = at + 1 + n;
         if (after > size ||
-            std::memcmp(data + at + 1 + kMaskedBytes, level.data() + kMaskedBytes,
-                        n - kMaskedBytes) != 0 ||
+            std::memcmp(data + at + 1 + kMasked, level.data() + kMasked, n - kMasked) != 0 ||
             (after < size && data[after] != '\t' && !IsLineBreak(data[after]))) {
           continue;
         }
@@ -116,11 +107,8 @@ void ScanWith(std::string_view lines, const std::string& level,
       const std::size_t end = base + static_cast<std::size_t>(std::countr_zero(breaks_after));
       select(lines.substr(line_start, std::min(end, size) - line_start));
     }
-    if (starts != 0) {
-      line_start =
-          std::max(line_start, base + 63 - static_cast<std::size_t>(std::countl_zero(starts)));
-    }
-    now = next;
+    line_start =
+        starts != 0 ? base + 63 - static_cast<std::size_t>(std::countl_zero(starts)) : line_start;
   }
   if (pending) {
     select(lines.substr(line_start));
@@ -128,28 +116,30 @@ void ScanWith(std::string_view lines, const std::string& level,
 }
 
 // Picks the scan for the level's length.
-template <template <std::size_t> class Classify>
+template <template <std::size_t, bool> class Classify>
 void Scan(std::string_view lines, const std::string& level,
           const std::function<void(std::string_view)>& select) {
-  switch (std::min(level.size(), kMaskedBytes)) {
+  switch (level.size()) {
     case 0:
-      return ScanWith<Classify, 0>(lines, level, select);
+      return ScanWith<Classify, 0, true>(lines, level, select);
     case 1:
-      return ScanWith<Classify, 1>(lines, level, select);
+      return ScanWith<Classify, 1, true>(lines, level, select);
     case 2:
-      return ScanWith<Classify, 2>(lines, level, select);
+      return ScanWith<Classify, 2, true>(lines, level, select);
     case 3:
-      return ScanWith<Classify, 3>(lines, level, select);
+      return ScanWith<Classify, 3, true>(lines, level, select);
     case 4:
-      return ScanWith<Classify, 4>(lines, level, select);
+      return ScanWith<Classify, 4, true>(lines, level, select);
     case 5:
-      return ScanWith<Classify, 5>(lines, level, select);
+      return ScanWith<Classify, 5, true>(lines, level, select);
     case 6:
-      return ScanWith<Classify, 6>(lines, level, select);
+      return ScanWith<Classify, 6, true>(lines, level, select);
     case 7:
-      return ScanWith<Classify, 7>(lines, level, select);
+      return ScanWith<Classify, 7, true>(lines, level, select);
+    case 8:
+      return ScanWith<Classify, 8, true>(lines, level, select);
     default:
-      return ScanWith<Classify, 8>(lines, level, select);
+      return ScanWith<Classify, kMaskedBytes, false>(lines, level, select);
   }
 }
 

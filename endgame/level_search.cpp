@@ -16,8 +16,10 @@ using scan::Bits;
 
 #if defined(VELKARO_SSE2)
 
-// The masks of a 64-byte window with SSE2, which every supported processor has.
-template <std::size_t kMasked>
+// The masks of a 64-byte window with SSE2, which every supported processor
+// has, 16 bytes at a time; the level's bytes are compared in the registers,
+// each against the bytes that many places on.
+template <std::size_t kMasked, bool kWhole>
 class Classify {
  public:
   explicit Classify(const std::string& level) {
@@ -26,30 +28,37 @@ class Classify {
     }
   }
 
-  scan::Masks<kMasked> operator()(const char* at) const {
-    __m128i part[4];
-    for (int i = 0; i < 4; ++i) {
-      part[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * i));
-    }
-    scan::Masks<kMasked> masks;
-    masks.tabs = Where(part, [&](__m128i bytes) { return _mm_cmpeq_epi8(bytes, tab_); });
-    masks.breaks = Where(part, [&](__m128i bytes) {
-      return _mm_or_si128(_mm_cmpeq_epi8(bytes, cr_), _mm_cmpeq_epi8(bytes, lf_));
-    });
-    for (std::size_t k = 0; k < kMasked; ++k) {
-      masks.level[k] = Where(part, [&](__m128i bytes) { return _mm_cmpeq_epi8(bytes, level_[k]); });
+  scan::Masks operator()(const char* at) const {
+    scan::Masks masks{0, 0, 0};
+    for (std::size_t part = 0; part < 4; ++part) {
+      const char* const from = at + 16 * part;
+      const __m128i bytes = Load(from);
+      const __m128i tabs = _mm_cmpeq_epi8(bytes, tab_);
+      const __m128i breaks = Breaks(bytes);
+      __m128i candidates = tabs;
+      for (std::size_t k = 0; k < kMasked; ++k) {
+        candidates = _mm_and_si128(candidates, _mm_cmpeq_epi8(Load(from + 1 + k), level_[k]));
+      }
+      if constexpr (kWhole) {
+        const __m128i after = Load(from + 1 + kMasked);
+        candidates =
+            _mm_and_si128(candidates, _mm_or_si128(_mm_cmpeq_epi8(after, tab_), Breaks(after)));
+      }
+      const unsigned shift = 16 * static_cast<unsigned>(part);
+      masks.separators |= Bits{Mask(_mm_or_si128(tabs, breaks))} << shift;
+      masks.breaks |= Bits{Mask(breaks)} << shift;
+      masks.candidates |= Bits{Mask(candidates)} << shift;
     }
     return masks;
   }
 
  private:
-  template <typename Hits>
-  static Bits Where(const __m128i (&part)[4], Hits hits) {
-    Bits bits = 0;
-    for (int i = 0; i < 4; ++i) {
-      bits |= Bits{static_cast<unsigned>(_mm_movemask_epi8(hits(part[i])))} << (16 * i);
-    }
-    return bits;
+  static __m128i Load(const char* at) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+  }
+  static unsigned Mask(__m128i hits) { return static_cast<unsigned>(_mm_movemask_epi8(hits)); }
+  __m128i Breaks(__m128i bytes) const {
+    return _mm_or_si128(_mm_cmpeq_epi8(bytes, cr_), _mm_cmpeq_epi8(bytes, lf_));
   }
 
   __m128i tab_ = _mm_set1_epi8('\t');
@@ -61,19 +70,23 @@ class Classify {
 #else
 
 // The masks of a 64-byte window, a byte at a time.
-template <std::size_t kMasked>
+template <std::size_t kMasked, bool kWhole>
 class Classify {
  public:
   explicit Classify(const std::string& level) : level_(level) {}
 
-  scan::Masks<kMasked> operator()(const char* at) const {
-    scan::Masks<kMasked> masks{};
+  scan::Masks operator()(const char* at) const {
+    scan::Masks masks{0, 0, 0};
     for (std::size_t i = 0; i < scan::kWindow; ++i) {
-      masks.tabs |= Bits{at[i] == '\t'} << i;
-      masks.breaks |= Bits{at[i] == '\r' || at[i] == '\n'} << i;
-      for (std::size_t k = 0; k < kMasked; ++k) {
-        masks.level[k] |= Bits{at[i] == level_[k]} << i;
+      const bool is_break = at[i] == '\r' || at[i] == '\n';
+      masks.separators |= Bits{at[i] == '\t' || is_break} << i;
+      masks.breaks |= Bits{is_break} << i;
+      bool candidate = at[i] == '\t' && std::equal(at + i + 1, at + i + 1 + kMasked, level_.data());
+      if constexpr (kWhole) {
+        const char after = at[i + 1 + kMasked];
+        candidate = candidate && (after == '\t' || IsLineBreak(after));
       }
+      masks.candidates |= Bits{candidate} << i;
     }
     return masks;
   }

@@ -1,10 +1,27 @@
 #include "runtime/read_ahead.h"
 
+#include <chrono>
 #include <utility>
 
 #include "runtime/files.h"
 
 namespace velkaro::runtime {
+
+namespace {
+
+// A sleep and the wake-up after it take tens of microseconds in a virtual
+// machine, about as long as scanning a block: each side waits for the other
+// without sleeping first, for a while, as the other's work takes.
+template <typename Ready>
+void WaitAwake(Ready ready) {
+  constexpr auto kAwake = std::chrono::microseconds(200);
+  const auto until = std::chrono::steady_clock::now() + kAwake;
+  while (!ready() && std::chrono::steady_clock::now() < until) {
+    std::this_thread::yield();
+  }
+}
+
+}  // namespace
 
 ReadAhead::ReadAhead(InputFile& file) : file_(file), worker_([this] { Work(); }) {}
 
@@ -28,8 +45,9 @@ void ReadAhead::Start(std::span<char> into) {
 }
 
 std::size_t ReadAhead::Wait(bool& at_end) {
+  WaitAwake([&] { return done_.load(); });
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] { return done_; });
+  changed_.wait(lock, [&] { return done_.load(); });
   done_ = false;
   if (failure_) {
     std::rethrow_exception(std::exchange(failure_, nullptr));
@@ -42,6 +60,9 @@ void ReadAhead::Work() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     // Stops only between reads: a read under way is finished first.
+    lock.unlock();
+    WaitAwake([&] { return asked_ || stop_; });
+    lock.lock();
     changed_.wait(lock, [&] { return asked_ || stop_; });
     if (!asked_) {
       return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
@@ -36,9 +37,11 @@ class ReadAhead {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::span<char> into_;
-  bool asked_ = false;
-  bool done_ = false;
-  bool stop_ = false;
+  // Changed under the mutex; read without it too, by a side waiting briefly
+  // before it sleeps.
+  std::atomic<bool> asked_{false};
+  std::atomic<bool> done_{false};
+  std::atomic<bool> stop_{false};
   std::size_t read_ = 0;
   bool at_end_ = false;
   std::exception_ptr failure_;
