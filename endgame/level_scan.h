@@ -11,13 +11,17 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "endgame/lines.h"
 
 namespace velkaro::endgame::scan {
 
-using Bits = std::uint64_t;
-constexpr std::size_t kWindow = 64;
+// A window is as wide as the processor's words: 64 bytes, or 32 in 32-bit
+// code, where 64-bit bit operations take two instructions each.
+using Bits = std::conditional_t<sizeof(void*) >= 8, std::uint64_t, std::uint32_t>;
+constexpr std::size_t kWindow = 8 * sizeof(Bits);
+constexpr std::size_t kLast = kWindow - 1;  // the window's last byte
 // Level bytes compared in the vector registers; a longer level's other bytes
 // are compared only on lines whose level field starts with these.
 constexpr std::size_t kMaskedBytes = 8;
@@ -61,26 +65,25 @@ void ScanWith(std::string_view lines, const std::string& level,
   Bits starts_carry = 1;  // the run starts a line
   Bits add_carry = 0;     // the carry of the first-TAB addition below
   std::size_t line_start = 0;
-  bool pending = false;  // a selected line whose end is in a later window
-  for (std::size_t base = 0; base < size; base += kWindow) {
-    const Masks now = masks_at(base);
-    if (pending && now.breaks != 0) {
-      const std::size_t end = base + static_cast<std::size_t>(std::countr_zero(now.breaks));
-      select(lines.substr(line_start, std::min(end, size) - line_start));
-      pending = false;
-    }
+  std::size_t base = 0;
+  if (size == 0) {
+    return;
+  }
+  Masks now = masks_at(0);
+  while (base < size) {
     // Lines start after each line break. The first TAB of each line: add a 1
     // at each line start to the bytes that are neither TAB nor line break;
     // the carry runs over the line's first field and lands on what ends it,
     // its first TAB or its line break. The carry goes on into the next window.
     const Bits starts = (now.breaks << 1) | starts_carry;
-    starts_carry = now.breaks >> 63;
+    starts_carry = now.breaks >> kLast;
     const Bits fields = ~now.separators;
     const Bits sum = fields + starts;
     const Bits landed = sum + add_carry;
     add_carry = Bits{sum < fields} | Bits{landed < sum};
     // Candidates are TABs: those landed on are lines' first TABs.
     Bits selected = landed & now.candidates;
+    std::size_t next = base + kWindow;
     while (selected != 0) {
       const auto tab = static_cast<std::size_t>(std::countr_zero(selected));
       selected &= selected - 1;
@@ -94,24 +97,40 @@ void ScanWith(std::string_view lines, const std::string& level,
           continue;
         }
       }
-      // The line starts at the last line start up to its first TAB.
-      const Bits starts_before = starts & (~Bits{0} >> (63 - tab));
-      if (starts_before != 0) {
-        line_start = base + 63 - static_cast<std::size_t>(std::countl_zero(starts_before));
+      // The line starts at the last line start up to its first TAB: in this
+      // window, or in the last one that started a line.
+      const Bits starts_before = starts & (~Bits{0} >> (kLast - tab));
+      const std::size_t start =
+          starts_before != 0
+              ? base + kLast - static_cast<std::size_t>(std::countl_zero(starts_before))
+              : line_start;
+      const Bits breaks_after = tab == kLast ? 0 : now.breaks & (~Bits{0} << (tab + 1));
+      if (breaks_after != 0) {
+        const std::size_t end = base + static_cast<std::size_t>(std::countr_zero(breaks_after));
+        select(lines.substr(start, std::min(end, size) - start));
+        continue;
       }
-      const Bits breaks_after = tab == 63 ? 0 : now.breaks & (~Bits{0} << (tab + 1));
-      if (breaks_after == 0) {
-        pending = true;  // no other line starts in this window
-        break;
+      // The line goes on past this window, to the first line break after it.
+      // The windows before that start no line and hold no first TAB: the
+      // scan goes on at the window of that break. Both carries are 0: the
+      // line's first field ended at the TAB, and no break came after it.
+      while (next < size && (now = masks_at(next)).breaks == 0) {
+        next += kWindow;
       }
-      const std::size_t end = base + static_cast<std::size_t>(std::countr_zero(breaks_after));
-      select(lines.substr(line_start, std::min(end, size) - line_start));
+      // Past the run, the line ends with it.
+      const std::size_t end = next + static_cast<std::size_t>(std::countr_zero(now.breaks));
+      select(lines.substr(start, std::min(end, size) - start));
+      base = next;
+      break;
     }
-    line_start =
-        starts != 0 ? base + 63 - static_cast<std::size_t>(std::countl_zero(starts)) : line_start;
-  }
-  if (pending) {
-    select(lines.substr(line_start));
+    if (base != next) {
+      line_start = starts != 0 ? base + kLast - static_cast<std::size_t>(std::countl_zero(starts))
+                               : line_start;
+      base = next;
+      if (base < size) {
+        now = masks_at(base);
+      }
+    }
   }
 }
 

@@ -16,7 +16,7 @@ using scan::Bits;
 
 #if defined(VELKARO_SSE2)
 
-// The masks of a 64-byte window with SSE2, which every supported processor
+// The masks of a window with SSE2, which every supported processor
 // has, 16 bytes at a time; the level's bytes are compared in the registers,
 // each against the bytes that many places on.
 template <std::size_t kMasked, bool kWhole>
@@ -30,7 +30,7 @@ class Classify {
 
   scan::Masks operator()(const char* at) const {
     scan::Masks masks{0, 0, 0};
-    for (std::size_t part = 0; part < 4; ++part) {
+    for (std::size_t part = 0; part < scan::kWindow / 16; ++part) {
       const char* const from = at + 16 * part;
       const __m128i bytes = Load(from);
       const __m128i tabs = _mm_cmpeq_epi8(bytes, tab_);
@@ -69,7 +69,7 @@ class Classify {
 
 #else
 
-// The masks of a 64-byte window, a byte at a time.
+// The masks of a window, a byte at a time.
 template <std::size_t kMasked, bool kWhole>
 class Classify {
  public:

@@ -11,7 +11,7 @@ namespace velkaro::endgame::scan {
 
 namespace {
 
-// The masks of a 64-byte window, 32 bytes at a time; the level's bytes are
+// The masks of a window, 32 bytes at a time; the level's bytes are
 // compared in the registers, each against the bytes that many places on.
 template <std::size_t kMasked, bool kWhole>
 class ClassifyAvx2 {
@@ -24,7 +24,7 @@ class ClassifyAvx2 {
 
   Masks operator()(const char* at) const {
     Masks masks{0, 0, 0};
-    for (std::size_t half = 0; half < 2; ++half) {
+    for (std::size_t half = 0; half < kWindow / 32; ++half) {
       const char* const from = at + 32 * half;
       const __m256i bytes = Load(from);
       const __m256i breaks = OneOf(breaks_, bytes);
