@@ -51,8 +51,8 @@ class SetReader {
       }
       std::size_t from = 0;
       if (!in_field) {
-        from = bytes.find('\t');
-        if (from == std::string_view::npos) {
+        from = FindTab(bytes);
+        if (from == bytes.size()) {
           at += bytes.size();
           continue;
         }

@@ -1,7 +1,8 @@
 #pragma once
 
-// The scan behind LevelSearch, shared by the builds of its window masks for
-// each kind of processor (level_search.cpp, level_search_avx2.cpp).
+// The scans behind LevelSearch and the byte searches, shared by the builds of
+// their window masks for each kind of processor (window_masks.h,
+// level_search_avx2.cpp).
 
 #include <algorithm>
 #include <bit>
@@ -14,31 +15,9 @@
 #include <type_traits>
 
 #include "endgame/lines.h"
+#include "endgame/window_masks.h"
 
 namespace velkaro::endgame::scan {
-
-// A window is as wide as the processor's words: 64 bytes, or 32 in 32-bit
-// code, where 64-bit bit operations take two instructions each.
-using Bits = std::conditional_t<sizeof(void*) >= 8, std::uint64_t, std::uint32_t>;
-constexpr std::size_t kWindow = 8 * sizeof(Bits);
-constexpr std::size_t kLast = kWindow - 1;  // the window's last byte
-// Level bytes compared in the vector registers; a longer level's other bytes
-// are compared only on lines whose level field starts with these.
-constexpr std::size_t kMaskedBytes = 8;
-
-// A window's bit masks: bit i stands for the window's byte i.
-struct Masks {
-  Bits separators;  // TAB, CR or LF
-  Bits breaks;      // CR or LF
-  // TABs followed by the level's first kMasked bytes and, when those are the
-  // whole level, by a TAB, a CR or an LF: where a level field may start.
-  Bits candidates;
-};
-
-// How many bytes past its window a window's masks are made from.
-constexpr std::size_t Reach(std::size_t masked, bool whole) {
-  return masked + (whole ? 1 : 0);
-}
 
 // Decides every line of `lines` (a run of whole lines) at once per window,
 // from the masks `Classify` makes. kMasked is the level's length, up to
@@ -162,8 +141,67 @@ void Scan(std::string_view lines, const std::string& level,
   }
 }
 
-// The scan with AVX2, for processors that have it (level_search_avx2.cpp).
+// Which bytes a byte search looks for.
+enum class Sought { kLineBreaks, kSeparators, kTabs };
+
+inline Bits Hits(const Masks& masks, Sought sought) {
+  switch (sought) {
+    case Sought::kLineBreaks:
+      return masks.breaks;
+    case Sought::kSeparators:
+      return masks.separators;
+    case Sought::kTabs:
+      break;
+  }
+  return masks.separators & ~masks.breaks;
+}
+
+// The masks of the window of `text` at `base`; past the text's end, bytes
+// count as none of those sought.
+template <class Classify>
+Masks WindowOf(const Classify& classify, std::string_view text, std::size_t base) {
+  if (base + kWindow <= text.size()) {
+    return classify(text.data() + base);
+  }
+  char padded[kWindow];
+  std::memset(padded, ' ', sizeof padded);
+  std::memcpy(padded, text.data() + base, text.size() - base);
+  return classify(padded);
+}
+
+// The first sought byte of `text`, or text.size().
+template <template <std::size_t, bool> class Classify>
+std::size_t FindFirst(std::string_view text, Sought sought) {
+  const Classify<0, false> classify{std::string()};
+  for (std::size_t base = 0; base < text.size(); base += kWindow) {
+    if (const Bits hits = Hits(WindowOf(classify, text, base), sought); hits != 0) {
+      return base + static_cast<std::size_t>(std::countr_zero(hits));
+    }
+  }
+  return text.size();
+}
+
+// The last sought byte of `text`, or std::string_view::npos. The windows end
+// at the text's end; the first may reach before its start, and is read from
+// its start instead: the bytes it then holds twice were searched, in vain.
+template <template <std::size_t, bool> class Classify>
+std::size_t FindLast(std::string_view text, Sought sought) {
+  const Classify<0, false> classify{std::string()};
+  for (std::size_t end = text.size(); end > 0;) {
+    const std::size_t base = end > kWindow ? end - kWindow : 0;
+    if (const Bits hits = Hits(WindowOf(classify, text, base), sought); hits != 0) {
+      return base + kLast - static_cast<std::size_t>(std::countl_zero(hits));
+    }
+    end = base;
+  }
+  return std::string_view::npos;
+}
+
+// The scan and the byte searches with AVX2, for processors that have it
+// (level_search_avx2.cpp).
 void ScanAvx2(std::string_view lines, const std::string& level,
               const std::function<void(std::string_view)>& select);
+std::size_t FindFirstAvx2(std::string_view text, Sought sought);
+std::size_t FindLastAvx2(std::string_view text, Sought sought);
 
 }  // namespace velkaro::endgame::scan

@@ -1,5 +1,6 @@
-// The scan with AVX2: this file alone is built for processors that have it,
-// and runs only where the processor says so (runtime/cpu_features.h).
+// The scan and the byte searches with AVX2: this file alone is built for
+// processors that have it, and runs only where the processor says so
+// (runtime/cpu_features.h).
 #include <immintrin.h>
 
 #include <cstring>
@@ -78,6 +79,14 @@ class ClassifyAvx2 {
 void ScanAvx2(std::string_view lines, const std::string& level,
               const std::function<void(std::string_view)>& select) {
   Scan<ClassifyAvx2>(lines, level, select);
+}
+
+std::size_t FindFirstAvx2(std::string_view text, Sought sought) {
+  return FindFirst<ClassifyAvx2>(text, sought);
+}
+
+std::size_t FindLastAvx2(std::string_view text, Sought sought) {
+  return FindLast<ClassifyAvx2>(text, sought);
 }
 
 }  // namespace velkaro::endgame::scan

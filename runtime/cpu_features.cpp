@@ -8,7 +8,9 @@
 
 namespace velkaro::runtime {
 
-bool ProcessorHasAvx2() {
+namespace {
+
+bool AskProcessorForAvx2() {
   constexpr unsigned kOsxsave = 1u << 27;  // CPUID 1, ECX
   constexpr unsigned kAvx = 1u << 28;      // CPUID 1, ECX
   constexpr unsigned kAvx2 = 1u << 5;      // CPUID 7, EBX
@@ -41,6 +43,14 @@ bool ProcessorHasAvx2() {
 #else
   return false;
 #endif
+}
+
+}  // namespace
+
+bool ProcessorHasAvx2() {
+  // Asked once: CPUID is slow, in a virtual machine slower still.
+  static const bool has = AskProcessorForAvx2();
+  return has;
 }
 
 }  // namespace velkaro::runtime

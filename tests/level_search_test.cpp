@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "endgame/level_scan.h"
 #include "endgame/line_selection.h"
 #include "endgame/line_writer.h"
+#include "runtime/cpu_features.h"
 #include "runtime/files.h"
 #include "tests/support/reference_selection.h"
 #include "tests/support/scratch_folder.h"
@@ -142,6 +144,41 @@ TEST(LevelSearch, TheCopyAgreesWithTheSimplePathInBlocksOfEverySize) {
     ASSERT_EQ(tests::ReadBytes(target), expected)
         << "level '" << each.level << "' block " << block
         << " list: " << ::testing::PrintToString(each.list);
+  }
+}
+
+// The byte searches read through the same window masks, SSE2's and AVX2's
+// alike: they find what the string's own searches find, at every length and
+// offset against the windows.
+TEST(LevelSearch, TheByteSearchesFindWhatTheStringSearchesFind) {
+  std::mt19937 random(1207);
+  const std::string alphabet = "\t\r\nab";
+  const std::pair<scan::Sought, const char*> sought[] = {{scan::Sought::kLineBreaks, "\r\n"},
+                                                         {scan::Sought::kSeparators, "\t\r\n"},
+                                                         {scan::Sought::kTabs, "\t"}};
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(random() % 200, 'a');
+    const std::size_t sparse = 1 + random() % 80;  // most bytes 'a'
+    for (char& c : text) {
+      c = random() % sparse == 0 ? alphabet[random() % alphabet.size()] : 'a';
+    }
+    const std::size_t from = text.empty() ? 0 : random() % text.size();
+    const std::string_view part = std::string_view(text).substr(from);
+    for (const auto& [bytes, members] : sought) {
+      const std::size_t first = std::min(part.find_first_of(members), part.size());
+      const std::size_t last = part.find_last_of(members);
+      EXPECT_EQ(scan::FindFirst<scan::Classify>(part, bytes), first) << members;
+      EXPECT_EQ(scan::FindLast<scan::Classify>(part, bytes), last) << members;
+#if defined(VELKARO_AVX2_SCAN)
+      if (runtime::ProcessorHasAvx2()) {
+        EXPECT_EQ(scan::FindFirstAvx2(part, bytes), first) << members;
+        EXPECT_EQ(scan::FindLastAvx2(part, bytes), last) << members;
+      }
+#endif
+    }
+    if (HasFailure()) {
+      FAIL() << "text: " << ::testing::PrintToString(std::string(part));
+    }
   }
 }
 
