@@ -1,6 +1,5 @@
 #include "runtime/read_ahead.h"
 
-#include <chrono>
 #include <utility>
 
 #include "runtime/files.h"
@@ -11,12 +10,13 @@ namespace {
 
 // A sleep and the wake-up after it take tens of microseconds in a virtual
 // machine, about as long as scanning a block: each side waits for the other
-// without sleeping first, for a while, as the other's work takes.
+// without sleeping first, giving its processor away meanwhile, for about as
+// long as the other's work on a block takes. Counted, not timed: a clock here
+// would bring the C runtime's clock functions, and their imports, along.
 template <typename Ready>
 void WaitAwake(Ready ready) {
-  constexpr auto kAwake = std::chrono::microseconds(200);
-  const auto until = std::chrono::steady_clock::now() + kAwake;
-  while (!ready() && std::chrono::steady_clock::now() < until) {
+  constexpr int kTurns = 1000;  // a few hundred microseconds
+  for (int turn = 0; turn < kTurns && !ready(); ++turn) {
     std::this_thread::yield();
   }
 }
