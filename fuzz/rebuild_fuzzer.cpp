@@ -11,6 +11,7 @@
 // at start is the level field of the last line that has one. Small blocks
 // make most lines longer than a block, which are read in another way. A list
 // saved as UTF-16 is refused; a UTF-8 byte order mark is no part of a line.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -20,8 +21,10 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "endgame/current_level.h"
+#include "endgame/level_scan.h"
 #include "endgame/level_search.h"
 #include "endgame/line_selection.h"
 #include "endgame/line_writer.h"
@@ -29,6 +32,7 @@
 #include "endgame/messages.h"
 #include "endgame/rebuild.h"
 #include "runtime/codepage.h"
+#include "runtime/cpu_features.h"
 #include "runtime/failure.h"
 #include "runtime/files.h"
 #include "tests/support/lines_in_blocks.h"
@@ -147,6 +151,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       });
       Check(fast == expected);
     }
+  }
+
+  // The byte searches find what the string's own searches find, with SSE2
+  // and with AVX2 where the processor has it.
+  for (const auto& [sought, members] : {std::pair{endgame::scan::Sought::kLineBreaks, "\r\n"},
+                                        std::pair{endgame::scan::Sought::kSeparators, "\t\r\n"},
+                                        std::pair{endgame::scan::Sought::kTabs, "\t"}}) {
+    const std::size_t first = std::min(list.find_first_of(members), list.size());
+    const std::size_t last = list.find_last_of(members);
+    Check(endgame::scan::FindFirst<endgame::scan::Classify>(list, sought) == first);
+    Check(endgame::scan::FindLast<endgame::scan::Classify>(list, sought) == last);
+#if defined(VELKARO_AVX2_SCAN)
+    if (runtime::ProcessorHasAvx2()) {
+      Check(endgame::scan::FindFirstAvx2(list, sought) == first);
+      Check(endgame::scan::FindLastAvx2(list, sought) == last);
+    }
+#endif
   }
 
   // Blocks of any size hand out the lines of the whole, a line longer than a
