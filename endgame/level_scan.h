@@ -19,35 +19,41 @@
 
 namespace velkaro::endgame::scan {
 
+// The masks of the window of `text` at `base`, made from its bytes and the
+// kReach after them; past the text's end, bytes count as `filler`.
+template <std::size_t kReach, class Classify>
+Masks WindowOf(const Classify& classify, std::string_view text, std::size_t base, char filler) {
+  if (base + kWindow + kReach <= text.size()) {
+    return classify(text.data() + base);
+  }
+  char padded[kWindow + kReach];
+  std::memset(padded, filler, sizeof padded);
+  std::memcpy(padded, text.data() + base, std::min(text.size() - base, sizeof padded));
+  return classify(padded);
+}
+
 // Decides every line of `lines` (a run of whole lines) at once per window,
 // from the masks `Classify` makes. kMasked is the level's length, up to
 // kMaskedBytes; kWhole says whether that is the whole level.
 template <template <std::size_t, bool> class Classify, std::size_t kMasked, bool kWhole>
 void ScanWith(std::string_view lines, const std::string& level,
               const std::function<void(std::string_view)>& select) {
-  const Classify<kMasked, kWhole> classify(level);
-  constexpr std::size_t kReach = Reach(kMasked, kWhole);
-  const char* data = lines.data();
   const std::size_t size = lines.size();
+  if (size == 0) {
+    return;
+  }
+  const Classify<kMasked, kWhole> classify(level);
+  const char* data = lines.data();
   const std::size_t n = level.size();
   // Past the run, every byte counts as a line break: the last line may lack one.
   const auto masks_at = [&](std::size_t base) {
-    if (base + kWindow + kReach <= size) {
-      return classify(data + base);
-    }
-    char padded[kWindow + kReach];
-    std::memset(padded, '\n', sizeof padded);
-    std::memcpy(padded, data + base, std::min(size - base, sizeof padded));
-    return classify(padded);
+    return WindowOf<Reach(kMasked, kWhole)>(classify, lines, base, '\n');
   };
 
   Bits starts_carry = 1;  // the run starts a line
   Bits add_carry = 0;     // the carry of the first-TAB addition below
   std::size_t line_start = 0;
   std::size_t base = 0;
-  if (size == 0) {
-    return;
-  }
   Masks now = masks_at(0);
   while (base < size) {
     // Lines start after each line break. The first TAB of each line: add a 1
@@ -143,6 +149,8 @@ void Scan(std::string_view lines, const std::string& level,
 
 // Which bytes a byte search looks for.
 enum class Sought { kLineBreaks, kSeparators, kTabs };
+// A byte that is none of them, to fill a window past a text's end.
+constexpr char kNone = ' ';
 
 inline Bits Hits(const Masks& masks, Sought sought) {
   switch (sought) {
@@ -156,25 +164,12 @@ inline Bits Hits(const Masks& masks, Sought sought) {
   return masks.separators & ~masks.breaks;
 }
 
-// The masks of the window of `text` at `base`; past the text's end, bytes
-// count as none of those sought.
-template <class Classify>
-Masks WindowOf(const Classify& classify, std::string_view text, std::size_t base) {
-  if (base + kWindow <= text.size()) {
-    return classify(text.data() + base);
-  }
-  char padded[kWindow];
-  std::memset(padded, ' ', sizeof padded);
-  std::memcpy(padded, text.data() + base, text.size() - base);
-  return classify(padded);
-}
-
 // The first sought byte of `text`, or text.size().
 template <template <std::size_t, bool> class Classify>
 std::size_t FindFirst(std::string_view text, Sought sought) {
   const Classify<0, false> classify{std::string()};
   for (std::size_t base = 0; base < text.size(); base += kWindow) {
-    if (const Bits hits = Hits(WindowOf(classify, text, base), sought); hits != 0) {
+    if (const Bits hits = Hits(WindowOf<0>(classify, text, base, kNone), sought); hits != 0) {
       return base + static_cast<std::size_t>(std::countr_zero(hits));
     }
   }
@@ -189,7 +184,7 @@ std::size_t FindLast(std::string_view text, Sought sought) {
   const Classify<0, false> classify{std::string()};
   for (std::size_t end = text.size(); end > 0;) {
     const std::size_t base = end > kWindow ? end - kWindow : 0;
-    if (const Bits hits = Hits(WindowOf(classify, text, base), sought); hits != 0) {
+    if (const Bits hits = Hits(WindowOf<0>(classify, text, base, kNone), sought); hits != 0) {
       return base + kLast - static_cast<std::size_t>(std::countl_zero(hits));
     }
     end = base;
