@@ -19,17 +19,32 @@
 
 namespace velkaro::endgame::scan {
 
-// The masks of the window of `text` at `base`, made from its bytes and the
-// kReach after them; past the text's end, bytes count as `filler`.
+// The masks of a window that reaches past the text's end, made from a copy
+// padded with `filler`.
 template <std::size_t kReach, class Classify>
-Masks WindowOf(const Classify& classify, std::string_view text, std::size_t base, char filler) {
-  if (base + kWindow + kReach <= text.size()) {
-    return classify(text.data() + base);
-  }
+Masks PaddedWindowOf(const Classify& classify, std::string_view text, std::size_t base,
+                     char filler) {
   char padded[kWindow + kReach];
   std::memset(padded, filler, sizeof padded);
   std::memcpy(padded, text.data() + base, std::min(text.size() - base, sizeof padded));
   return classify(padded);
+}
+
+// The masks of the window of `text` at `base`, made from its bytes and the
+// kReach after them; past the text's end, bytes count as `filler`. Kept this
+// small so that it is inlined into the scans' loops: called out of line, each
+// window would pay for a call and its vector registers' save.
+template <std::size_t kReach, class Classify>
+Masks WindowOf(const Classify& classify, std::string_view text, std::size_t base, char filler) {
+  return base + kWindow + kReach <= text.size()
+             ? classify(text.data() + base)
+             : PaddedWindowOf<kReach>(classify, text, base, filler);
+}
+
+// Where a line starts that is open after the window at `base` whose line
+// breaks are `breaks`: after the last of them, or at `before` if none.
+inline std::size_t LineStartAfter(std::size_t base, Bits breaks, std::size_t before) {
+  return breaks != 0 ? base + kWindow - static_cast<std::size_t>(std::countl_zero(breaks)) : before;
 }
 
 // Decides every line of `lines` (a run of whole lines) at once per window,
@@ -50,25 +65,39 @@ void ScanWith(std::string_view lines, const std::string& level,
     return WindowOf<Reach(kMasked, kWhole)>(classify, lines, base, '\n');
   };
 
-  Bits starts_carry = 1;  // the run starts a line
-  Bits add_carry = 0;     // the carry of the first-TAB addition below
-  std::size_t line_start = 0;
+  // Whether the window's first byte is in its line's first field: the last
+  // line break before it comes after the last TAB, or the run starts there.
+  Bits in_first_field = 1;
+  std::size_t line_start = 0;  // of the line the window's first byte is in
   std::size_t base = 0;
   Masks now = masks_at(0);
-  while (base < size) {
-    // Lines start after each line break. The first TAB of each line: add a 1
-    // at each line start to the bytes that are neither TAB nor line break;
-    // the carry runs over the line's first field and lands on what ends it,
-    // its first TAB or its line break. The carry goes on into the next window.
-    const Bits starts = (now.breaks << 1) | starts_carry;
-    starts_carry = now.breaks >> kLast;
-    const Bits fields = ~now.separators;
-    const Bits sum = fields + starts;
-    const Bits landed = sum + add_carry;
-    add_carry = Bits{sum < fields} | Bits{landed < sum};
-    // Candidates are TABs: those landed on are lines' first TABs.
-    Bits selected = landed & now.candidates;
+  for (;;) {
+    Bits selected = 0;
+    // Windows that select no line, the most of them: a loop of its own, so
+    // that what it keeps stays in the registers.
+    for (;;) {
+      // The first TAB of each line: add a 1 at each line start to the bytes
+      // that are neither TAB nor line break; the carry runs over the line's
+      // first field and lands on what ends it, its first TAB or its line
+      // break. A carry out of the window goes on into the next, as does a
+      // line break at its end: a 1 at the next window's first byte for either.
+      const Bits fields = ~now.separators;
+      const Bits sum = fields + ((now.breaks << 1) | in_first_field);
+      in_first_field = Bits{sum < fields} | (now.breaks >> kLast);
+      // Candidates are TABs: those landed on are lines' first TABs.
+      selected = sum & now.candidates;
+      if (selected != 0) {
+        break;
+      }
+      line_start = LineStartAfter(base, now.breaks, line_start);
+      base += kWindow;
+      if (base >= size) {
+        return;
+      }
+      now = masks_at(base);
+    }
     std::size_t next = base + kWindow;
+    bool past_window = false;
     while (selected != 0) {
       const auto tab = static_cast<std::size_t>(std::countr_zero(selected));
       selected &= selected - 1;
@@ -82,13 +111,9 @@ void ScanWith(std::string_view lines, const std::string& level,
           continue;
         }
       }
-      // The line starts at the last line start up to its first TAB: in this
-      // window, or in the last one that started a line.
-      const Bits starts_before = starts & (~Bits{0} >> (kLast - tab));
-      const std::size_t start =
-          starts_before != 0
-              ? base + kLast - static_cast<std::size_t>(std::countl_zero(starts_before))
-              : line_start;
+      // The line starts after the last line break before its first TAB: in
+      // this window, or before it.
+      const std::size_t start = LineStartAfter(base, now.breaks & ~(~Bits{0} << tab), line_start);
       const Bits breaks_after = tab == kLast ? 0 : now.breaks & (~Bits{0} << (tab + 1));
       if (breaks_after != 0) {
         const std::size_t end = base + static_cast<std::size_t>(std::countr_zero(breaks_after));
@@ -97,24 +122,27 @@ void ScanWith(std::string_view lines, const std::string& level,
       }
       // The line goes on past this window, to the first line break after it.
       // The windows before that start no line and hold no first TAB: the
-      // scan goes on at the window of that break. Both carries are 0: the
-      // line's first field ended at the TAB, and no break came after it.
+      // scan goes on at the window of that break, whose bytes before it are
+      // this line's, past its first TAB. No carry goes into it: this line's
+      // first field ended at the TAB, and no line break came after it.
       while (next < size && (now = masks_at(next)).breaks == 0) {
         next += kWindow;
       }
       // Past the run, the line ends with it.
       const std::size_t end = next + static_cast<std::size_t>(std::countr_zero(now.breaks));
       select(lines.substr(start, std::min(end, size) - start));
-      base = next;
+      past_window = true;
       break;
     }
-    if (base != next) {
-      line_start = starts != 0 ? base + kLast - static_cast<std::size_t>(std::countl_zero(starts))
-                               : line_start;
-      base = next;
-      if (base < size) {
-        now = masks_at(base);
-      }
+    if (!past_window) {
+      line_start = LineStartAfter(base, now.breaks, line_start);
+    }
+    base = next;
+    if (base >= size) {
+      return;
+    }
+    if (!past_window) {
+      now = masks_at(base);
     }
   }
 }
