@@ -119,12 +119,18 @@ class LineBlocks {
   // Drops the first `count` bytes of the block.
   void Drop(std::size_t count);
   void SkipByteOrderMark();
+  // The block's first byte.
+  char* Block() const;
 
   runtime::InputFile& file_;
+  // The block is at lead_ after the buffer's first aligned byte, so that what
+  // is read next, behind it, starts aligned.
   std::unique_ptr<char[]> buffer_;
+  std::size_t lead_ = 0;
   std::size_t capacity_;
   // Blocks of the program's own size are read ahead, into the spare buffer.
   std::unique_ptr<char[]> spare_;
+  std::size_t spare_lead_ = 0;
   std::unique_ptr<runtime::ReadAhead> ahead_;
   bool reading_ahead_ = false;
   std::size_t filled_ = 0;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iterator>
 #include <random>
@@ -145,6 +146,38 @@ TEST(LevelSearch, TheCopyAgreesWithTheSimplePathInBlocksOfEverySize) {
         << "level '" << each.level << "' block " << block
         << " list: " << ::testing::PrintToString(each.list);
   }
+}
+
+// Lists of many blocks, read ahead: what is left of each block, a line's
+// start of any length, goes before the bytes read behind it.
+TEST(LevelSearch, TheCopyOfAListOfManyBlocksAgreesWithTheSimplePath) {
+  std::mt19937 random(20261208);
+  std::string list;
+  while (list.size() < 3 * LineBlocks::kBlockSize + 4321) {
+    list += RandomList(random, 300).list;
+    if (random() % 8 == 0) {
+      list += "a\t1\t" + std::string(random() % 3000, 'x') + "\n";
+    }
+  }
+  const tests::ScratchFolder folder;
+  tests::WriteBytes(folder.path() / "chessfen.txt", list);
+  std::string expected;
+  tests::ReferenceSelectLinesOfLevel(
+      list, "1", [&](std::string_view line) { expected.append(line).append("\r\n"); });
+  {
+    runtime::InputFile file(folder.path() / "chessfen.txt");
+    runtime::ReplacementFile copy(folder.path() / "VIRLA.EPD");
+    LineWriter writer(copy);
+    CopyLinesOfLevel(file, "1", writer, [] {});
+    writer.Flush();
+    copy.Finish();
+    copy.Commit();
+  }
+  const std::string copied = tests::ReadBytes(folder.path() / "VIRLA.EPD");
+  const auto differ = std::mismatch(copied.begin(), copied.end(), expected.begin(), expected.end());
+  EXPECT_TRUE(copied == expected) << copied.size() << " bytes copied, " << expected.size()
+                                  << " expected; they differ from byte "
+                                  << (differ.first - copied.begin());
 }
 
 // The byte searches read through the same window masks, SSE2's and AVX2's
