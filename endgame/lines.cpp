@@ -26,9 +26,10 @@ std::size_t WholeLinesLength(const char* data, std::size_t size, bool at_end) {
   return last == std::string_view::npos ? 0 : last + 1;
 }
 
-// Blocks are read to places this aligned: copied from the system's file cache
-// to a place the bytes of a line before it had set, a block took up to four
-// times as long (on AMD processors, where the system copies with REP MOVSB).
+// Blocks are read to places aligned to this. Read to wherever the end of the
+// line before them had set, blocks took up to four times as long to copy from
+// the file cache (measured on an AMD processor, where Linux copies with REP
+// MOVSB).
 constexpr std::size_t kReadAlignment = 64;
 
 // The first aligned place in `storage`.
