@@ -2,8 +2,9 @@
 
 // A window of bytes as bit masks: its TABs, its line breaks, and where a level
 // field may start. The scans of position lines read every byte through these
-// masks (level_scan.h); this is their build with SSE2, which every supported
-// processor has, and level_search_avx2.cpp their build with AVX2.
+// masks (level_scan.h). They are made here, once for every kind of vectors;
+// this file holds SSE2's instructions, which every supported processor has,
+// and level_search_avx2.cpp AVX2's.
 
 #include <algorithm>
 #include <cstddef>
@@ -44,58 +45,78 @@ constexpr std::size_t Reach(std::size_t masked, bool whole) {
   return masked + (whole ? 1 : 0);
 }
 
-#if defined(VELKARO_SSE2)
-
-// The masks of a window with SSE2, which every supported processor
-// has, 16 bytes at a time; the level's bytes are compared in the registers,
-// each against the bytes that many places on.
-template <std::size_t kMasked, bool kWhole>
-class Classify {
+// The masks of a window made with the vectors of `Vectors`, kWidth bytes at
+// a time: the level's bytes are compared in the registers, each against the
+// bytes that many places on. `Vectors` holds the processor's instructions: its
+// Load, Splat, Equal, And and Mask, and its Tabs, Breaks and Separators.
+template <class Vectors, std::size_t kMasked, bool kWhole>
+class ClassifyWith {
  public:
-  explicit Classify(const std::string& level) {
+  explicit ClassifyWith(const std::string& level) {
     for (std::size_t k = 0; k < kMasked; ++k) {
-      level_[k] = _mm_set1_epi8(level[k]);
+      level_[k] = Vectors::Splat(level[k]);
     }
   }
 
   Masks operator()(const char* at) const {
     Masks masks{0, 0, 0};
-    for (std::size_t part = 0; part < kWindow / 16; ++part) {
-      const char* const from = at + 16 * part;
-      const __m128i bytes = Load(from);
-      const __m128i tabs = _mm_cmpeq_epi8(bytes, tab_);
-      const __m128i breaks = Breaks(bytes);
-      __m128i candidates = tabs;
+    for (std::size_t part = 0; part < kWindow / Vectors::kWidth; ++part) {
+      const char* const from = at + Vectors::kWidth * part;
+      const auto bytes = Vectors::Load(from);
+      auto candidates = vectors_.Tabs(bytes);
       for (std::size_t k = 0; k < kMasked; ++k) {
-        candidates = _mm_and_si128(candidates, _mm_cmpeq_epi8(Load(from + 1 + k), level_[k]));
+        candidates =
+            Vectors::And(candidates, Vectors::Equal(Vectors::Load(from + 1 + k), level_[k]));
       }
       if constexpr (kWhole) {
-        const __m128i after = Load(from + 1 + kMasked);
         candidates =
-            _mm_and_si128(candidates, _mm_or_si128(_mm_cmpeq_epi8(after, tab_), Breaks(after)));
+            Vectors::And(candidates, vectors_.Separators(Vectors::Load(from + 1 + kMasked)));
       }
-      const unsigned shift = 16 * static_cast<unsigned>(part);
-      masks.separators |= Bits{Mask(_mm_or_si128(tabs, breaks))} << shift;
-      masks.breaks |= Bits{Mask(breaks)} << shift;
-      masks.candidates |= Bits{Mask(candidates)} << shift;
+      const auto shift = static_cast<unsigned>(Vectors::kWidth * part);
+      masks.separators |= Bits{Vectors::Mask(vectors_.Separators(bytes))} << shift;
+      masks.breaks |= Bits{Vectors::Mask(vectors_.Breaks(bytes))} << shift;
+      masks.candidates |= Bits{Vectors::Mask(candidates)} << shift;
     }
     return masks;
   }
 
  private:
-  static __m128i Load(const char* at) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+  Vectors vectors_;
+  typename Vectors::Vector level_[kMasked > 0 ? kMasked : 1];
+};
+
+#if defined(VELKARO_SSE2)
+
+// SSE2's instructions, which every supported processor has.
+class Sse2Vectors {
+ public:
+  using Vector = __m128i;
+  static constexpr std::size_t kWidth = 16;
+
+  static Vector Load(const char* at) {
+    return _mm_loadu_si128(reinterpret_cast<const Vector*>(at));
   }
-  static unsigned Mask(__m128i hits) { return static_cast<unsigned>(_mm_movemask_epi8(hits)); }
-  __m128i Breaks(__m128i bytes) const {
-    return _mm_or_si128(_mm_cmpeq_epi8(bytes, cr_), _mm_cmpeq_epi8(bytes, lf_));
+  static Vector Splat(char byte) { return _mm_set1_epi8(byte); }
+  static Vector Equal(Vector a, Vector b) { return _mm_cmpeq_epi8(a, b); }
+  static Vector And(Vector a, Vector b) { return _mm_and_si128(a, b); }
+  static std::uint32_t Mask(Vector hits) {
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(hits));
   }
 
-  __m128i tab_ = _mm_set1_epi8('\t');
-  __m128i cr_ = _mm_set1_epi8('\r');
-  __m128i lf_ = _mm_set1_epi8('\n');
-  __m128i level_[kMasked > 0 ? kMasked : 1];
+  Vector Tabs(Vector bytes) const { return _mm_cmpeq_epi8(bytes, tab_); }
+  Vector Breaks(Vector bytes) const {
+    return _mm_or_si128(_mm_cmpeq_epi8(bytes, cr_), _mm_cmpeq_epi8(bytes, lf_));
+  }
+  Vector Separators(Vector bytes) const { return _mm_or_si128(Tabs(bytes), Breaks(bytes)); }
+
+ private:
+  Vector tab_ = Splat('\t');
+  Vector cr_ = Splat('\r');
+  Vector lf_ = Splat('\n');
 };
+
+template <std::size_t kMasked, bool kWhole>
+using Classify = ClassifyWith<Sse2Vectors, kMasked, kWhole>;
 
 #else
 
