@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <span>
+#include <system_error>
 
 #include "endgame/messages.h"
 #include "runtime/failure.h"
@@ -149,7 +150,11 @@ LineBlocks::LineBlocks(runtime::InputFile& file, std::size_t block_size)
   buffer_ = std::make_unique_for_overwrite<char[]>(capacity_ + 2 * kReadAlignment);
   if (capacity_ >= kBlockSize) {
     spare_ = std::make_unique_for_overwrite<char[]>(capacity_ + 2 * kReadAlignment);
-    ahead_ = std::make_unique<runtime::ReadAhead>(file_);
+    try {
+      ahead_ = std::make_unique<runtime::ReadAhead>(file_);
+    } catch (const std::system_error&) {
+      // No thread to read on (the system is out of them): this one reads.
+    }
   }
 }
 

@@ -9,7 +9,9 @@
 //   VELKARO_FAIL_CLOSE=1      closing a *.tmp file fails with EIO (after closing it)
 //   VELKARO_FAIL_RENAME=1     renaming onto VIRLA.EPD fails with EIO
 //   VELKARO_FAIL_ICONV=1      no code page converter can be opened (EINVAL)
+//   VELKARO_FAIL_THREAD=1     no thread can be started (EAGAIN)
 #include <dlfcn.h>
+#include <pthread.h>
 #include <fcntl.h>
 #include <iconv.h>
 #include <unistd.h>
@@ -165,6 +167,16 @@ iconv_t iconv_open(const char* to, const char* from) {
     return reinterpret_cast<iconv_t>(-1);
   }
   return next(to, from);
+}
+
+int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*start)(void*),
+                   void* argument) {
+  static const auto next =
+      Next<int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*)>("pthread_create");
+  if (std::getenv("VELKARO_FAIL_THREAD") != nullptr) {
+    return EAGAIN;
+  }
+  return next(thread, attributes, start, argument);
 }
 
 }  // extern "C"
