@@ -36,9 +36,31 @@ std::string TooManyStagesMessage(int limit, const std::filesystem::path& endgame
          runtime::texts::Quoted(endgame_set) + "未作更改。";
 }
 
+std::string TwoCopiesMessage(const std::filesystem::path& endgame_set,
+                             const std::filesystem::path& virtualized_copy) {
+  return "残局题库有两份：本程序现在更换的是" + runtime::texts::Quoted(endgame_set) +
+         "，而正常运行（不以管理员身份）的训练程序读取的是 Windows 为它保存的副本" +
+         runtime::texts::Quoted(virtualized_copy) +
+         "。请不要以管理员身份运行本程序，它才会更换训练程序读取的题库。"
+         "如果训练程序本身总是以管理员身份运行，那份副本已经过时，可以删除。没有作任何更改。";
+}
+
 std::string ProgressNotSavedMessage(const std::filesystem::path& endgame_set,
                                     std::string_view reason) {
   return "残局题库" + runtime::texts::Quoted(endgame_set) + "已经更换，但训练进度没有重置：" +
+         std::string(reason);
+}
+
+std::string ProgressHalfSavedMessage(const std::filesystem::path& endgame_set,
+                                     std::string_view reason) {
+  return "残局题库" + runtime::texts::Quoted(endgame_set) +
+         "已经更换，训练进度“curr”已重置为 0，但“last”没有写入：" + std::string(reason);
+}
+
+std::string ProgressNotOnDiskMessage(const std::filesystem::path& endgame_set,
+                                     std::string_view reason) {
+  return "残局题库" + runtime::texts::Quoted(endgame_set) +
+         "已经更换，训练进度也已重置，但不能确定它已写入磁盘，断电后可能丢失：" +
          std::string(reason);
 }
 

@@ -22,7 +22,14 @@ std::string EndgameFolderIsAFileMessage(const std::filesystem::path& endgame_fol
 std::string Utf16FileMessage(const std::filesystem::path& file);
 std::string FileChangedMessage(const std::filesystem::path& file);
 std::string TooManyStagesMessage(int limit, const std::filesystem::path& endgame_set);
+std::string TwoCopiesMessage(const std::filesystem::path& endgame_set,
+                             const std::filesystem::path& virtualized_copy);
+// The set was replaced; the progress not, in part, or not durably.
 std::string ProgressNotSavedMessage(const std::filesystem::path& endgame_set,
                                     std::string_view reason);
+std::string ProgressHalfSavedMessage(const std::filesystem::path& endgame_set,
+                                     std::string_view reason);
+std::string ProgressNotOnDiskMessage(const std::filesystem::path& endgame_set,
+                                     std::string_view reason);
 
 }  // namespace velkaro::endgame

@@ -9,9 +9,17 @@ std::unique_ptr<runtime::SettingsSection> OpenTrainerSettings(runtime::SettingsS
 }
 
 void ResetTrainerProgress(runtime::SettingsSection& section, int count, bool all_cleared) {
-  section.Save("curr", "0");
-  section.Save("last", all_cleared ? std::to_string(count) : "0");
-  section.Flush();
+  using Saved = ProgressFailure::Saved;
+  Saved saved = Saved::kNothing;
+  try {
+    section.Save("curr", "0");
+    saved = Saved::kCurr;
+    section.Save("last", all_cleared ? std::to_string(count) : "0");
+    saved = Saved::kBoth;
+    section.Flush();
+  } catch (const runtime::Failure& failure) {
+    throw ProgressFailure(failure, saved);
+  }
 }
 
 }  // namespace velkaro::settings

@@ -18,7 +18,12 @@ class MemorySection : public runtime::SettingsSection {
     store_.log += path + "=" + std::string(value) + "\n";
   }
 
-  void Flush() override { store_.log += prefix_ + "(flushed)\n"; }
+  void Flush() override {
+    if (store_.refuse_flush) {
+      throw runtime::Failure("无法写入磁盘。");
+    }
+    store_.log += prefix_ + "(flushed)\n";
+  }
 
  private:
   MemorySettings& store_;

@@ -24,9 +24,10 @@ class MemorySettings : public runtime::SettingsStore {
   // Flush calls, as "application\section\(flushed)".
   std::string log;
 
-  // Refuse opening, or the n-th Save (counting from 1), as an unwritable store would.
+  // Refuse opening, the n-th Save (counting from 1) or Flush, as an unwritable store would.
   bool refuse_open = false;
   int refuse_save = 0;
+  bool refuse_flush = false;
 
  private:
   int saves_ = 0;
