@@ -20,6 +20,11 @@ std::string RebuildEndgameSet(const EndgamePaths& paths, std::string_view level_
   const std::optional<std::string> level = runtime::ToFileBytes(level_text);
   const bool can_match = level.has_value() && CanBeLevelField(*level);
 
+  // Run as administrator where the trainer is virtualized, this would change a
+  // set that the trainer does not read, and reset its progress for nothing.
+  if (const auto copy = runtime::VirtualizedCopyOf(paths.endgame_set)) {
+    throw runtime::Failure(TwoCopiesMessage(paths.endgame_set, *copy));
+  }
   runtime::InputFile position_list(paths.position_list);
   runtime::ReplacementFile new_set(paths.endgame_set);
   int count = 0;
@@ -45,11 +50,16 @@ std::string RebuildEndgameSet(const EndgamePaths& paths, std::string_view level_
   new_set.Commit();
   try {
     settings::ResetTrainerProgress(*progress, count, cleared_state == kTicked);
-  } catch (const runtime::Failure& failure) {
-    throw runtime::Failure(ProgressNotSavedMessage(paths.endgame_set, failure.what()));
+  } catch (const settings::ProgressFailure& failure) {
+    using Saved = settings::ProgressFailure::Saved;
+    const auto message = failure.saved == Saved::kNothing ? ProgressNotSavedMessage
+                         : failure.saved == Saved::kCurr  ? ProgressHalfSavedMessage
+                                                          : ProgressNotOnDiskMessage;
+    throw runtime::Failure(message(paths.endgame_set, failure.what()));
   }
   // Housekeeping, once the set and its progress are in place.
   runtime::RemoveLeftoverReplacements(paths.endgame_set);
+  progress->RemoveLeftovers();
 
   return count > 0 ? StagesMessage(count) : std::string(kLevelOutOfRange);
 }

@@ -1,16 +1,15 @@
 #include "runtime/files.h"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <type_traits>
 
 #include "runtime/failure.h"
 #include "runtime/files_system.h"
+#include "runtime/leftover_name.h"
 #include "runtime/texts.h"
 
 namespace velkaro::runtime {
@@ -48,20 +47,8 @@ Failure WriteFailure(const std::filesystem::path& written, const std::filesystem
 // A new file's name: the target's, then ".<process id>-<attempt>.tmp".
 std::filesystem::path TemporaryName(const std::filesystem::path& target, unsigned attempt) {
   std::filesystem::path name = target;
-  name += "." + std::to_string(system::CurrentProcessId()) + "-" + std::to_string(attempt) + ".tmp";
+  name += LeftoverName(".", system::CurrentProcessId(), attempt, ".tmp");
   return name;
-}
-
-// Takes a number written in digits without leading zeros from the front of `text`.
-std::optional<unsigned long> TakeNumber(std::string_view& text) {
-  const std::size_t digits = std::min(text.find_first_not_of("0123456789"), text.size());
-  unsigned long number = 0;
-  if (digits == 0 || (digits > 1 && text.front() == '0') ||
-      std::from_chars(text.data(), text.data() + digits, number).ec != std::errc()) {
-    return std::nullopt;
-  }
-  text.remove_prefix(digits);
-  return number;
 }
 
 // The process that made a new file for `target` named `name`, or nothing when
@@ -82,21 +69,7 @@ std::optional<unsigned long> MakerOf(const std::filesystem::path& name,
     }
     rest.push_back(static_cast<char>(code));
   }
-  std::string_view text = rest;
-  if (!text.starts_with('.')) {
-    return std::nullopt;
-  }
-  text.remove_prefix(1);
-  const std::optional<unsigned long> process = TakeNumber(text);
-  if (!process || *process == 0 || !text.starts_with('-')) {
-    return std::nullopt;
-  }
-  text.remove_prefix(1);
-  const std::optional<unsigned long> attempt = TakeNumber(text);
-  if (!attempt || *attempt >= kNameAttempts || text != ".tmp") {
-    return std::nullopt;
-  }
-  return process;
+  return LeftoverMaker(rest, ".", ".tmp", kNameAttempts);
 }
 
 // Repeats a call that another program holds up, for about two seconds, with
@@ -227,6 +200,11 @@ void RemoveLeftoverReplacements(const std::filesystem::path& target) {
       system::RemovePlainFile(path);
     }
   });
+}
+
+std::optional<std::filesystem::path> VirtualizedCopyOf(const std::filesystem::path& file) {
+  std::filesystem::path copy;
+  return system::VirtualizedCopyOf(file, copy) ? std::optional(copy) : std::nullopt;
 }
 
 PathKind KindOf(const std::filesystem::path& path) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -69,6 +70,12 @@ class ReplacementFile {
 // once the process that made each has ended. Touches no other file; a file it
 // cannot remove stays for a later run.
 void RemoveLeftoverReplacements(const std::filesystem::path& target);
+
+// The copy of `file` that Windows shows instead of it to the programs it
+// virtualizes (the trainer run by a standard user, from Program Files), where
+// this process is not virtualized (run as administrator) and such a copy
+// exists: this process would then change a file the trainer does not read.
+std::optional<std::filesystem::path> VirtualizedCopyOf(const std::filesystem::path& file);
 
 enum class PathKind { kMissing, kFile, kFolder };
 // What is at `path`: nothing (or a folder on the way is missing), a file or a

@@ -128,6 +128,10 @@ Outcome RemovePlainFile(const std::filesystem::path& path) {
   return Remove(path);
 }
 
+bool VirtualizedCopyOf(const std::filesystem::path&, std::filesystem::path&) {
+  return false;  // no system here virtualizes a program's files
+}
+
 bool KindOf(const std::filesystem::path& path, Kind& kind) {
   struct stat status {};
   if (::stat(path.c_str(), &status) == 0) {

@@ -45,6 +45,11 @@ Outcome Replace(NativeHandle file, const std::filesystem::path& from,
 // DELETE access) in the place of `to` through its handle, in the POSIX form
 // (Windows 10 1607 and later, NTFS) or the plain one.
 Outcome RenameByHandle(NativeHandle file, const std::filesystem::path& to, bool posix_semantics);
+using RenameCall = std::function<Outcome(NativeHandle, const std::filesystem::path&, bool)>;
+// Renames with `rename`, in the POSIX form first when `posix_first`; whatever
+// refuses that form, the plain one is tried at once and its outcome stands.
+Outcome PutInPlace(NativeHandle file, const std::filesystem::path& to, bool posix_first,
+                   const RenameCall& rename);
 #endif
 Outcome Remove(const std::filesystem::path& path);
 // Whether another program has the file open, which keeps it from being replaced.
@@ -57,6 +62,11 @@ bool ForEachPlainFile(const std::filesystem::path& folder,
 // Removes the file only while it is still a plain file of its folder, never
 // what a link points to.
 Outcome RemovePlainFile(const std::filesystem::path& path);
+
+// Where this process is not virtualized, but Windows keeps a virtualized copy
+// of `file` (in VirtualStore) that programs it virtualizes read instead: true,
+// with that copy's path. False where there is none, and on other systems.
+bool VirtualizedCopyOf(const std::filesystem::path& file, std::filesystem::path& copy);
 
 enum class Kind { kMissing, kFile, kFolder };
 // What is at `path`; a missing folder on the way counts as missing.

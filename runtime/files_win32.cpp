@@ -1,6 +1,4 @@
 #include <windows.h>
-// shlobj.h needs windows.h first.
-#include <shlobj.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -9,6 +7,7 @@
 #include "runtime/files_system.h"
 #include "runtime/long_path.h"
 #include "runtime/plain_file.h"
+#include "runtime/virtual_store.h"
 
 namespace velkaro::runtime::system {
 
@@ -130,10 +129,25 @@ Outcome RenameByHandle(HANDLE file, const std::filesystem::path& to, bool posix_
   rename->flags = posix_semantics ? kReplaceIfExists | kPosixSemantics : kReplaceIfExists;
   rename->root_directory = nullptr;
   rename->name_bytes = static_cast<DWORD>(name.size() * sizeof(wchar_t));
-  std::copy(name.begin(), name.end() + 1, rename->name);  // with its NUL
+  std::copy(name.begin(), name.end(), rename->name);
+  rename->name[name.size()] = L'\0';
   return OutcomeOf(
       ::SetFileInformationByHandle(file, posix_semantics ? kFileRenameInfoEx : FileRenameInfo,
                                    rename, static_cast<DWORD>(size)));
+}
+
+Outcome PutInPlace(NativeHandle file, const std::filesystem::path& to, bool posix_first,
+                   const RenameCall& rename) {
+  // The POSIX form replaces a file that another program holds open with
+  // delete sharing (virus scanners, the indexer, Explorer's preview), where
+  // the plain form is refused. Windows before 10 1607, FAT, exFAT, ReFS and
+  // network shares refuse it, each with a code of its own (1, 50, 87, 120, 124,
+  // 665 have been seen), and so may a filter driver that rewrites renames and
+  // knows only the plain form: then the plain form decides, at once.
+  if (posix_first && rename(file, to, true) == Outcome::kDone) {
+    return Outcome::kDone;
+  }
+  return rename(file, to, false);
 }
 
 Outcome Replace(NativeHandle file, const std::filesystem::path&, const std::filesystem::path& to) {
@@ -144,17 +158,7 @@ Outcome Replace(NativeHandle file, const std::filesystem::path&, const std::file
     ::SetLastError(ERROR_ACCESS_DENIED);
     return Outcome::kFailed;
   }
-  // The POSIX form replaces a file that another program holds open with
-  // delete sharing (virus scanners, the indexer, Explorer's preview), where
-  // the plain form is refused. Windows before 10 1607, FAT and many network
-  // shares do not know it, and say so at once.
-  Outcome outcome = RenameByHandle(file, to, true);
-  const DWORD error = ::GetLastError();
-  if (outcome == Outcome::kFailed &&
-      (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
-       error == ERROR_INVALID_FUNCTION || error == ERROR_CALL_NOT_IMPLEMENTED)) {
-    outcome = RenameByHandle(file, to, false);
-  }
+  const Outcome outcome = PutInPlace(file, to, !ProcessIsVirtualized(), RenameByHandle);
   if (outcome == Outcome::kDone) {
     // A rename is written lazily: this puts the new name on the disk too.
     // Should that fail, the set is still the new one for every reader, and a
@@ -202,15 +206,23 @@ bool ForEachPlainFile(const std::filesystem::path& folder,
 
 namespace {
 
-// The path, below its volume, that the system resolves an open handle to.
+// The path, volume included ("\\?\C:\..."), that the system resolves an open
+// handle to: two drives that show one folder give two names.
 std::wstring ResolvedName(HANDLE handle) {
-  constexpr DWORD kSize = sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t);
-  const auto buffer = std::make_unique<DWORD[]>(kSize / sizeof(DWORD));
-  auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.get());
-  if (!::GetFileInformationByHandleEx(handle, FileNameInfo, info, kSize)) {
-    return {};
+  std::wstring name(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        ::GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()),
+                                    FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) {
+      return {};
+    }
+    if (length < name.size()) {
+      name.resize(length);
+      return name;
+    }
+    name.resize(length);  // the size it needs, with its NUL
   }
-  return std::wstring(info->FileName, info->FileNameLength / sizeof(wchar_t));
 }
 
 std::wstring ResolvedFolderName(const std::filesystem::path& folder) {
@@ -225,29 +237,45 @@ std::wstring ResolvedFolderName(const std::filesystem::path& folder) {
   return name;
 }
 
-// Where Windows keeps the files that this process writes in `folder` (a name
-// below its volume), when it virtualizes the process: a program without an
-// execution level, as this one and the trainer are, run by a standard user,
-// whose writes in a protected folder (Program Files) go to the same path below
-// the user's VirtualStore folder. Empty when the process is not virtualized.
-std::wstring VirtualStoreTwin(const std::wstring& folder) {
-  HANDLE token = nullptr;
-  if (folder.empty() || !::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+// Where Windows keeps the files that this process writes in `folder` (a
+// resolved name), when it virtualizes the process; empty when it does not.
+std::wstring ResolvedTwin(const std::wstring& folder) {
+  if (folder.empty() || !ProcessIsVirtualized()) {
     return {};
   }
-  DWORD virtualized = 0;
-  DWORD size = 0;
-  const bool known = ::GetTokenInformation(token, TokenVirtualizationEnabled, &virtualized,
-                                           sizeof virtualized, &size) != FALSE;
-  ::CloseHandle(token);
-  PWSTR local = nullptr;
-  if (!known || virtualized == 0 ||
-      FAILED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local))) {
-    return {};
+  return VirtualStoreTwin(ResolvedFolderName(VirtualStoreFolder()), folder);
+}
+
+// Whether a folder above `resolved` holds an entry whose own name spells the
+// rest of it, backslashes included. No Windows name holds a backslash, but
+// Wine shows Unix names as they are: a link to the Unix file "ENDGAMES\x" in
+// the folder above resolves to the same text as the file "x" in ENDGAMES.
+bool SpelledByAnotherEntry(const std::wstring& resolved) {
+  const std::size_t root = resolved.find(L'\\', resolved.starts_with(L"\\\\?\\") ? 4 : 0);
+  for (std::size_t cut = resolved.rfind(L'\\'); cut != std::wstring::npos && cut > root;) {
+    cut = resolved.rfind(L'\\', cut - 1);
+    if (cut == std::wstring::npos || cut < root) {
+      break;
+    }
+    const std::wstring rest = resolved.substr(cut + 1);
+    const std::wstring first = rest.substr(0, rest.find(L'\\'));
+    WIN32_FIND_DATAW entry{};
+    const HANDLE listing =
+        ::FindFirstFileExW((resolved.substr(0, cut + 1) + first + L"*").c_str(), FindExInfoBasic,
+                           &entry, FindExSearchNameMatch, nullptr, 0);
+    if (listing == INVALID_HANDLE_VALUE) {
+      continue;
+    }
+    bool found = false;
+    do {
+      found = rest.size() > first.size() && rest == entry.cFileName;
+    } while (!found && ::FindNextFileW(listing, &entry));
+    ::FindClose(listing);
+    if (found) {
+      return true;
+    }
   }
-  const std::wstring store = ResolvedFolderName(std::filesystem::path(local) / L"VirtualStore");
-  ::CoTaskMemFree(local);
-  return store.empty() ? store : store + folder;
+  return false;
 }
 
 }  // namespace
@@ -261,18 +289,19 @@ Outcome RemovePlainFile(const std::filesystem::path& path) {
   }
   // A link that the system does not show as one (Wine's view of a Unix
   // symbolic link) opens what it points to: the handle then resolves to
-  // another name. Compared exactly, as both names are spelled the same way:
-  // a target whose name differs only in letter case is another file.
+  // another name, on another drive perhaps. Compared exactly, volume included,
+  // as both names are spelled by the same call: a target whose name differs
+  // only in letter case is another file.
   FILE_ATTRIBUTE_TAG_INFO attributes{};
   const std::wstring resolved = ResolvedName(file);
   const std::wstring folder = ResolvedFolderName(path.parent_path());
   const std::wstring name = L"\\" + path.filename().native();
   const auto in_folder = [&] {
     if (resolved == folder + name) {
-      return true;
+      return !SpelledByAnotherEntry(resolved);
     }
-    const std::wstring twin = VirtualStoreTwin(folder);
-    return !twin.empty() && resolved == twin + name;
+    const std::wstring twin = ResolvedTwin(folder);
+    return !twin.empty() && resolved == twin + name && !SpelledByAnotherEntry(resolved);
   };
   const bool plain =
       ::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &attributes, sizeof attributes) &&
@@ -289,6 +318,22 @@ Outcome RemovePlainFile(const std::filesystem::path& path) {
   }
   ::SetLastError(error);
   return OutcomeOf(removed);
+}
+
+bool VirtualizedCopyOf(const std::filesystem::path& file, std::filesystem::path& copy) {
+  if (ProcessIsVirtualized()) {
+    return false;
+  }
+  const std::wstring twin = VirtualStoreTwin(VirtualStoreFolder(), ExtendedPath(file));
+  if (twin.empty()) {
+    return false;
+  }
+  const DWORD attributes = ::GetFileAttributesW(ExtendedPath(twin).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return false;
+  }
+  copy = twin;
+  return true;
 }
 
 bool KindOf(const std::filesystem::path& path, Kind& kind) {

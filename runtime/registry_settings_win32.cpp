@@ -1,9 +1,12 @@
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "runtime/failure.h"
+#include "runtime/files_system.h"
+#include "runtime/leftover_name.h"
 #include "runtime/registry_settings.h"
 #include "runtime/texts.h"
 #include "runtime/wide_text.h"
@@ -14,6 +17,10 @@ namespace {
 
 constexpr std::string_view kRoot = "HKEY_CURRENT_USER\\";
 constexpr std::string_view kSettingsKey = "Software\\VB and VBA Program Settings\\";
+constexpr std::string_view kProbePrefix = "velkaro-probe-";
+// RegFlushKey wants KEY_QUERY_VALUE, as its documentation says, besides the
+// right to save.
+constexpr REGSAM kSectionAccess = KEY_SET_VALUE | KEY_QUERY_VALUE;
 
 // Opening leaves the section as it was: a rebuild that fails later must leave
 // no trace in the registry, and removing the section afterwards could remove
@@ -26,7 +33,7 @@ class RegistrySection : public SettingsSection {
     // The keys that are missing, from the section up.
     std::vector<std::wstring> missing;
     for (std::wstring key = path_;;) {
-      const REGSAM access = key == path_ ? KEY_SET_VALUE : KEY_CREATE_SUB_KEY;
+      const REGSAM access = key == path_ ? kSectionAccess : KEY_CREATE_SUB_KEY;
       HKEY opened = nullptr;
       const LSTATUS status = ::RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, access, &opened);
       if (status == ERROR_SUCCESS) {
@@ -41,6 +48,12 @@ class RegistrySection : public SettingsSection {
       const std::size_t parent = key.rfind(L'\\');
       if (status != ERROR_FILE_NOT_FOUND || parent == std::wstring::npos) {
         Fail(status);
+      }
+      if (key == path_ && IsLink(key)) {
+        // A link to a missing key: no probe beside it would go where it
+        // points, so the section itself is made through it now.
+        Create();
+        return;
       }
       missing.push_back(key);
       key.resize(parent);
@@ -64,13 +77,7 @@ class RegistrySection : public SettingsSection {
 
   void Save(std::string_view key, std::string_view value) override {
     if (key_ == nullptr) {
-      const LSTATUS status =
-          ::RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                            KEY_SET_VALUE, nullptr, &key_, nullptr);
-      if (status != ERROR_SUCCESS) {
-        key_ = nullptr;
-        Fail(status);
-      }
+      Create();
     }
     const std::wstring wide_key = Utf8ToWide(key);
     const std::wstring wide_value = Utf8ToWide(value);
@@ -84,21 +91,72 @@ class RegistrySection : public SettingsSection {
     }
   }
 
+  void RemoveLeftovers() override {
+    // Probe keys of runs that were ended between making and removing them.
+    const std::wstring parent = ProbeParent();
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, parent.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &key) !=
+        ERROR_SUCCESS) {
+      return;
+    }
+    std::vector<std::wstring> leftovers;
+    wchar_t name[256];  // the longest name a key may have, and its NUL
+    for (DWORD index = 0;; ++index) {
+      DWORD length = 256;
+      const LSTATUS status =
+          ::RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+      if (status != ERROR_SUCCESS) {
+        break;
+      }
+      const auto maker =
+          LeftoverMaker(WideToUtf8(std::wstring_view(name, length)), kProbePrefix, "", UINT64_MAX);
+      if (maker && *maker != ::GetCurrentProcessId() && !system::ProcessIsRunning(*maker)) {
+        leftovers.push_back(parent + L"\\" + std::wstring(name, length));
+      }
+    }
+    ::RegCloseKey(key);
+    for (const std::wstring& leftover : leftovers) {
+      RemoveIfEmpty(leftover);
+    }
+  }
+
  private:
+  void Create() {
+    const LSTATUS status =
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          kSectionAccess, nullptr, &key_, nullptr);
+    if (status != ERROR_SUCCESS) {
+      key_ = nullptr;
+      Fail(status);
+    }
+  }
+
+  std::wstring ProbeParent() const { return path_.substr(0, path_.rfind(L'\\')); }
+
+  // Whether the key is there as a registry link, whatever it points to.
+  static bool IsLink(const std::wstring& path) {
+    HKEY link = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE,
+                        &link) != ERROR_SUCCESS) {
+      return false;
+    }
+    ::RegCloseKey(link);
+    return true;
+  }
+
   // Whether the section can be created at all: a key above it may refuse
   // lasting keys (a volatile one), or be a link to a key that is missing. A key
   // of a name of this run's own is created where the section would be, the
   // same way, and removed at once with the keys its creation made, each only
   // while empty: no other copy of the program can have saved in any of them.
   void ProbeCreation(const std::vector<std::wstring>& missing) {
-    const std::wstring parent = path_.substr(0, path_.rfind(L'\\'));
-    const std::wstring probe = parent + L"\\velkaro-probe-" +
-                               Utf8ToWide(std::to_string(::GetCurrentProcessId()) + "-" +
-                                          std::to_string(::GetTickCount64()));
+    const std::wstring probe =
+        ProbeParent() + L"\\" +
+        Utf8ToWide(LeftoverName(kProbePrefix, ::GetCurrentProcessId(), ::GetTickCount64(), ""));
     HKEY created = nullptr;
     const LSTATUS status =
         ::RegCreateKeyExW(HKEY_CURRENT_USER, probe.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_SET_VALUE, nullptr, &created, nullptr);
+                          kSectionAccess, nullptr, &created, nullptr);
     if (status != ERROR_SUCCESS) {
       Fail(status);
     }

@@ -14,6 +14,9 @@ class SettingsSection {
   // Puts what was saved on the disk before it returns: a store may write lazily,
   // and a power cut after the program said it was done must not undo it.
   virtual void Flush() = 0;
+  // Removes what runs of the program that were ended part way left in the
+  // store, where it keeps any; never what a running copy may still use.
+  virtual void RemoveLeftovers() {}
 };
 
 // The per-user settings store, addressed by application, section and key.

@@ -141,14 +141,31 @@ TEST_F(FailedRebuild, SettingsThatCannotBeOpenedChangeNothing) {
   ExpectNothingChanged();
 }
 
+// The set is new; the message says how far the progress got.
 TEST_F(FailedRebuild, SettingsThatCannotBeSavedAreReportedAfterTheNewSet) {
-  WriteBytes(paths_.position_list, kList);
-  settings_.refuse_save = 2;
-  EXPECT_EQ(Fail("12"),
-            "残局题库“" + Spelled(paths_.endgame_set) +
-                "”已经更换，但训练进度没有重置：无法写入设置“kestrow\\gui\\last”：拒绝访问。");
-  EXPECT_TRUE(tests::SameBytes(NewSet(), kLevel12));
-  EXPECT_EQ(settings_.log, "kestrow\\gui\\curr=0\n");
+  const struct {
+    int refuse_save;
+    bool refuse_flush;
+    std::string told;
+    std::string log;
+  } cases[] = {
+      {1, false, "，但训练进度没有重置：无法写入设置“kestrow\\gui\\curr”：拒绝访问。", ""},
+      {2, false,
+       "，训练进度“curr”已重置为 0，但“last”没有写入：无法写入设置“kestrow\\gui\\last”：拒绝访问。",
+       "kestrow\\gui\\curr=0\n"},
+      {0, true, "，训练进度也已重置，但不能确定它已写入磁盘，断电后可能丢失：无法写入磁盘。",
+       "kestrow\\gui\\curr=0\nkestrow\\gui\\last=3\n"},
+  };
+  for (const auto& each : cases) {
+    WriteBytes(paths_.position_list, kList);
+    WriteBytes(paths_.endgame_set, kOldSet);
+    settings_ = tests::MemorySettings();
+    settings_.refuse_save = each.refuse_save;
+    settings_.refuse_flush = each.refuse_flush;
+    EXPECT_EQ(Fail("12"), "残局题库“" + Spelled(paths_.endgame_set) + "”已经更换" + each.told);
+    EXPECT_TRUE(tests::SameBytes(NewSet(), kLevel12));
+    EXPECT_EQ(settings_.log, each.log);
+  }
 }
 
 #if !defined(_WIN32)
@@ -305,7 +322,7 @@ class InjectedFault : public RebuildTest {
     for (const char* variable :
          {"VELKARO_FAIL_READ_AT", "VELKARO_FAIL_PREAD", "VELKARO_FAIL_WRITE_AT",
           "VELKARO_FAIL_FSYNC", "VELKARO_FAIL_CLOSE", "VELKARO_FAIL_RENAME",
-          "VELKARO_FAIL_ICONV"}) {
+          "VELKARO_FAIL_ICONV", "VELKARO_FAIL_THREAD"}) {
       unsetenv(variable);
     }
   }
@@ -341,6 +358,14 @@ TEST_F(InjectedFault, AReadErrorAfterALongFirstLineChangesNothing) {
         "无法读取文件" + runtime::texts::Quoted(paths_.position_list) + "：" + std::strerror(EIO),
         level);
   }
+}
+
+// Without a thread to read ahead on, the list is read on this one.
+TEST_F(InjectedFault, NoThreadToReadAheadOnIsNoFailure) {
+  setenv("VELKARO_FAIL_THREAD", "1", 1);
+  EXPECT_EQ(Run("44"), "调整完毕共 30000 关");
+  unsetenv("VELKARO_FAIL_THREAD");
+  EXPECT_TRUE(tests::SameBytes(NewSet(), LinesOfLevel(30000, "44")));
 }
 
 // A positioned read of the set that fails is its read error, never its end.

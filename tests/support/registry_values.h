@@ -25,4 +25,12 @@ inline void WriteRegistryText(const wchar_t* key, const wchar_t* name, const wch
                     static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
 }
 
+inline void CreateRegistryKey(const std::wstring& path) {
+  HKEY key = nullptr;
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_READ, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+    ::RegCloseKey(key);
+  }
+}
+
 }  // namespace velkaro::tests

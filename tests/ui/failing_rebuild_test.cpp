@@ -1,6 +1,8 @@
 #include <windows.h>
-// aclapi.h needs windows.h first.
+// aclapi.h, sddl.h and shlobj.h need windows.h first.
 #include <aclapi.h>
+#include <sddl.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -99,6 +101,92 @@ TEST_F(FailingRebuild, ASettingsKeyThatCannotBeMadeIsFoundFirst) {
   ::RegDeleteTreeW(HKEY_CURRENT_USER, trainer_key);
   EXPECT_TRUE(tests::SameBytes(ReadBytes(set_), kOldSet));
   EXPECT_EQ(EntriesOf(endgames_), std::vector<std::string>{"VIRLA.EPD"});
+}
+
+// Makes `link` (below HKEY_CURRENT_USER) a registry link to `target` (below it too).
+bool MakeRegistryLink(const std::wstring& link, const std::wstring& target) {
+  HANDLE token = nullptr;
+  ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token);
+  alignas(TOKEN_USER) BYTE user[256];
+  DWORD size = 0;
+  wchar_t* sid = nullptr;
+  const bool known = ::GetTokenInformation(token, TokenUser, user, sizeof user, &size) &&
+                     ::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid);
+  ::CloseHandle(token);
+  if (!known) {
+    return false;
+  }
+  const std::wstring to = L"\\REGISTRY\\USER\\" + std::wstring(sid) + L"\\" + target;
+  ::LocalFree(sid);
+  HKEY key = nullptr;
+  if (::RegCreateKeyExW(
+          HKEY_CURRENT_USER, link.c_str(), 0, nullptr, REG_OPTION_VOLATILE | REG_OPTION_CREATE_LINK,
+          KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool made =
+      ::RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK,
+                       reinterpret_cast<const BYTE*>(to.data()),
+                       static_cast<DWORD>(to.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+  ::RegCloseKey(key);
+  return made;
+}
+
+// Removes the link itself, not what it points to.
+void RemoveRegistryLink(const std::wstring& link) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, link.c_str(), REG_OPTION_OPEN_LINK, DELETE, &key) ==
+      ERROR_SUCCESS) {
+    using DeleteKey = LONG(WINAPI*)(HANDLE);
+    const auto delete_key = reinterpret_cast<DeleteKey>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+    delete_key(key);
+    ::RegCloseKey(key);
+  }
+}
+
+// The section a link to a key whose parent is missing: found before the set
+// is replaced, as any section that cannot be made.
+TEST_F(FailingRebuild, ASettingsSectionThatLinksNowhereIsFoundFirst) {
+  const std::wstring trainer_key = L"Software\\VB and VBA Program Settings\\kestrow";
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, trainer_key.c_str());
+  CreateRegistryKey(trainer_key);
+  ASSERT_TRUE(MakeRegistryLink(kSettingsKey, trainer_key + L"\\missing\\gui"));
+  ASSERT_NE(Start(), nullptr);
+  const MessageBoxContent box = PressForError();
+  RemoveRegistryLink(kSettingsKey);
+  EXPECT_TRUE(StartsWith(box.text,
+                         L"无法打开设置“HKEY_CURRENT_USER\\" + std::wstring(kSettingsKey) + L"”："))
+      << box.text.size();
+  EXPECT_TRUE(box.text.ends_with(L"（错误代码 2）")) << box.text.size();
+  ::RegDeleteTreeW(HKEY_CURRENT_USER, trainer_key.c_str());
+  EXPECT_TRUE(tests::SameBytes(ReadBytes(set_), kOldSet));
+  EXPECT_EQ(EntriesOf(endgames_), std::vector<std::string>{"VIRLA.EPD"});
+}
+
+// Not virtualized (run as administrator), the program would change a set that
+// the trainer, virtualized, does not read: it refuses and names both copies.
+TEST_F(FailingRebuild, ASetThatTheTrainerReadsFromVirtualStoreIsLeftAlone) {
+  PWSTR local = nullptr;
+  ASSERT_TRUE(SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local)));
+  const fs::path store = fs::path(local) / L"VirtualStore";
+  ::CoTaskMemFree(local);
+  const bool store_was_there = fs::exists(store);
+  const fs::path twin = store / set_.relative_path();
+  fs::create_directories(twin.parent_path());
+  WriteBytes(twin, "twin");
+  ASSERT_NE(Start(), nullptr);
+  const MessageBoxContent box = PressForError();
+  EXPECT_EQ(box.text,
+            L"残局题库有两份：本程序现在更换的是" + PathText(set_) +
+                L"，而正常运行（不以管理员身份）的训练程序读取的是 Windows 为它保存的副本" +
+                PathText(twin) +
+                L"。请不要以管理员身份运行本程序，它才会更换训练程序读取的题库。"
+                L"如果训练程序本身总是以管理员身份运行，那份副本已经过时，可以删除。"
+                L"没有作任何更改。");
+  EXPECT_EQ(ReadBytes(twin), "twin");
+  fs::remove_all(store_was_there ? store / *set_.relative_path().begin() : store);
+  ExpectNothingChanged();
 }
 
 TEST_F(FailingRebuild, APositionListThatIsAFolderIsNamed) {

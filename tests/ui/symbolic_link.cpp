@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cwctype>
 #include <string>
 
 namespace velkaro::tests {
@@ -80,6 +81,71 @@ bool MakeSymbolicLink(const std::filesystem::path& link, const std::filesystem::
   }
   const std::wstring unix_link = unix_folder + L"/" + link.filename().wstring();
   RunUnix(L"Z:\\bin\\ln", L"-s \"" + unix_target + L"\" \"" + unix_link + L"\"");
+  return ExistsSoon(link, true);
+}
+
+namespace {
+
+// The prefix's folder of drive links, "" outside Wine.
+std::wstring DosDevices() {
+  wchar_t prefix[MAX_PATH] = {};
+  const DWORD length = ::GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH);
+  return length > 0 && length < MAX_PATH && !UnixName(L"C:\\").empty()
+             ? std::wstring(prefix) + L"/dosdevices"
+             : std::wstring();
+}
+
+}  // namespace
+
+bool MapDrive(wchar_t letter, const std::filesystem::path& folder) {
+  const std::wstring devices = DosDevices();
+  const std::wstring target = UnixName(folder);
+  if (devices.empty() || target.empty()) {
+    return false;
+  }
+  const std::wstring drive{letter, L':'};
+  const std::wstring name{static_cast<wchar_t>(::towlower(letter)), L':'};  // Wine's spelling
+  RunUnix(L"Z:\\bin\\ln", L"-sfn \"" + target + L"\" \"" + devices + L"/" + name + L"\"");
+  for (int i = 0; i < 50; ++i) {
+    if (::GetFileAttributesW((drive + L"\\").c_str()) != INVALID_FILE_ATTRIBUTES) {
+      return true;
+    }
+    ::Sleep(100);
+  }
+  return false;
+}
+
+void UnmapDrive(wchar_t letter) {
+  if (const std::wstring devices = DosDevices(); !devices.empty()) {
+    const std::wstring name{static_cast<wchar_t>(::towlower(letter)), L':'};
+    RunUnix(L"Z:\\bin\\rm", L"-f \"" + devices + L"/" + name + L"\"");
+  }
+}
+
+bool MakeUnixFile(const std::filesystem::path& folder, const std::string& name) {
+  const std::wstring unix_folder = UnixName(folder);
+  if (unix_folder.empty()) {
+    return false;
+  }
+  RunUnix(L"Z:\\bin\\touch",
+          L"\"" + unix_folder + L"/" + std::wstring(name.begin(), name.end()) + L"\"");
+  return true;
+}
+
+void RemoveUnixFile(const std::filesystem::path& folder, const std::string& name) {
+  if (const std::wstring unix_folder = UnixName(folder); !unix_folder.empty()) {
+    RunUnix(L"Z:\\bin\\rm",
+            L"-f \"" + unix_folder + L"/" + std::wstring(name.begin(), name.end()) + L"\"");
+  }
+}
+
+bool MakeUnixLink(const std::filesystem::path& link, const std::string& unix_target) {
+  const std::wstring unix_folder = UnixName(link.parent_path());
+  if (unix_folder.empty()) {
+    return false;
+  }
+  RunUnix(L"Z:\\bin\\ln", L"-s \"" + std::wstring(unix_target.begin(), unix_target.end()) +
+                              L"\" \"" + unix_folder + L"/" + link.filename().wstring() + L"\"");
   return ExistsSoon(link, true);
 }
 

@@ -384,6 +384,71 @@ TEST_F(ProgramInADeeperFolder, RemovesWhatEndedRunsLeftAndNothingElse) {
   RemoveSymbolicLink(link);
 }
 
+// A leftover's name that links to a file elsewhere is passed over: on another
+// drive that shows the same path, or in the working folder under a Unix name
+// that spells the leftover's path with a backslash.
+TEST_F(Program, ALeftoverLinkedToAnotherDriveOrNameIsKept) {
+  const ScratchFolder other("velkaro-drive");
+  const fs::path below = folder_.path().relative_path();
+  fs::create_directories(other.path() / below / "ENDGAMES");
+  WriteBytes(other.path() / below / "ENDGAMES" / "VIRLA.EPD.3-5.tmp", "kept");
+  const fs::path on_q = fs::path(L"Q:\\") / below / "ENDGAMES" / "VIRLA.EPD.3-5.tmp";
+  const std::string odd_name = "ENDGAMES\\VIRLA.EPD.3-6.tmp";
+  // Links go before the folders they are in: Wine stats through them.
+  const struct Cleanup {
+    fs::path folder;
+    ~Cleanup() {
+      RemoveSymbolicLink(folder / "ENDGAMES" / "VIRLA.EPD.3-5.tmp");
+      RemoveSymbolicLink(folder / "ENDGAMES" / "VIRLA.EPD.3-6.tmp");
+      RemoveUnixFile(folder, "ENDGAMES\\VIRLA.EPD.3-6.tmp");
+      UnmapDrive(L'Q');
+    }
+  } cleanup{folder_.path()};
+  ASSERT_TRUE(MapDrive(L'Q', other.path()));
+  ASSERT_TRUE(MakeSymbolicLink(endgames_ / "VIRLA.EPD.3-5.tmp", on_q));
+  ASSERT_TRUE(MakeUnixFile(folder_.path(), odd_name));
+  ASSERT_TRUE(MakeUnixLink(endgames_ / "VIRLA.EPD.3-6.tmp", "../" + odd_name));
+  RebuildLevel12();
+  EXPECT_EQ(ReadBytes(on_q), "kept");
+  EXPECT_EQ(EntriesOf(folder_.path()),
+            (std::vector<std::string>{"ENDGAMES", odd_name, "chessfen.txt"}));
+}
+
+// Probe keys that runs ended part way left beside the section are removed,
+// while empty, and nothing else.
+TEST_F(Program, RemovesTheProbeKeysOfEndedRuns) {
+  const std::wstring trainer_key = L"Software\\VB and VBA Program Settings\\kestrow\\";
+  const std::wstring running = std::to_wstring(::GetCurrentProcessId());
+  const std::vector<std::wstring> kept = {L"velkaro-probe-3-78",
+                                          L"velkaro-probe-" + running + L"-5",
+                                          L"velkaro-probe-03-5", L"velkaro-probe-3-5x"};
+  for (const std::wstring& name : kept) {
+    CreateRegistryKey(trainer_key + name);
+  }
+  WriteRegistryText((trainer_key + kept[0]).c_str(), L"saved", L"1");
+  CreateRegistryKey(trainer_key + L"velkaro-probe-3-4294967296");
+  RebuildLevel12();
+  std::vector<std::wstring> left;
+  HKEY key = nullptr;
+  ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, trainer_key.c_str(), 0, KEY_READ, &key),
+            ERROR_SUCCESS);
+  wchar_t name[256];
+  for (DWORD i = 0, length = 256;
+       ::RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+       ++i, length = 256) {
+    left.push_back(name);
+  }
+  ::RegCloseKey(key);
+  std::vector<std::wstring> expected = kept;
+  expected.push_back(L"gui");
+  std::sort(left.begin(), left.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(left, expected);
+  for (const std::wstring& each : kept) {
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, (trainer_key + each).c_str());
+  }
+}
+
 class ProgramInAChineseFolder : public Program {
  protected:
   ProgramInAChineseFolder() : Program("残局训练") {}
