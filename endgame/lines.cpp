@@ -50,28 +50,41 @@ constexpr std::string_view kUtf16Little = "\xFF\xFE";
 constexpr std::string_view kUtf16Big = "\xFE\xFF";
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
-// How much of a file's start tells whether it is UTF-16 without a mark.
-constexpr std::size_t kEncodingSample = 256;
+// How much of a file's start tells whether it is UTF-16 without a mark: a
+// few lines, however long their comments.
+constexpr std::size_t kEncodingSample = 64 * 1024;
 
-// Whether bytes that start a file are UTF-16 saved without a byte order mark,
-// told as Windows' own guess (IsTextUnicode) tells it, from where the NUL bytes
-// stand: in UTF-16, text of ASCII characters, as position lines are, has a NUL
-// in the high byte of every character and never in the low one. So: at least
-// two whole characters, NULs in one half of the pairs of bytes in at least
-// half of them, and never in the other. A line with NUL bytes here and there
-// in its fields is text of the code page, to be copied as it is.
+// Whether bytes that start a file are UTF-16 saved without a byte order mark.
+// Either sign tells it, in one byte order:
+// - a TAB and a line break as UTF-16 characters, each a NUL beside the code at
+//   an even offset, which no list of the code page holds: its lines have TABs
+//   and breaks, but NULs beside both there only by an unlikely chance;
+// - as Windows' own guess (IsTextUnicode) tells ASCII text: at least two whole
+//   characters, NULs in one half of the pairs of bytes in at least half of
+//   them, and never in the other.
+// A line with NUL bytes here and there in its fields is text of the code page,
+// to be copied as it is.
 bool IsUtf16WithoutMark(std::string_view start) {
   const std::size_t pairs = start.size() / 2;
-  std::size_t nul_low_first = 0;  // little-endian: the second byte of a pair is the high one
-  std::size_t nul_high_first = 0;
-  for (std::size_t pair = 0; pair < pairs; ++pair) {
-    nul_high_first += start[2 * pair] == '\0' ? 1 : 0;
-    nul_low_first += start[2 * pair + 1] == '\0' ? 1 : 0;
+  for (const std::size_t high : {1, 0}) {  // little-endian first: its high byte is the second
+    const std::size_t low = 1 - high;
+    bool tab = false;
+    bool line_break = false;
+    std::size_t nuls = 0;    // in the high half
+    std::size_t others = 0;  // in the low half
+    for (std::size_t pair = 0; pair < pairs; ++pair) {
+      const char code = start[2 * pair + low];
+      const bool ascii = start[2 * pair + high] == '\0';
+      nuls += ascii ? 1 : 0;
+      others += code == '\0' ? 1 : 0;
+      tab = tab || (ascii && code == '\t');
+      line_break = line_break || (ascii && (code == '\r' || code == '\n'));
+    }
+    if ((tab && line_break) || (pairs >= 2 && others == 0 && 2 * nuls >= pairs)) {
+      return true;
+    }
   }
-  const auto only = [pairs](std::size_t nuls, std::size_t never) {
-    return never == 0 && 2 * nuls >= pairs;
-  };
-  return pairs >= 2 && (only(nul_low_first, nul_high_first) || only(nul_high_first, nul_low_first));
+  return false;
 }
 
 // Where a long line's level field stands while the line is read through.
@@ -125,17 +138,17 @@ class LevelFieldReader {
 
 std::size_t Utf8MarkLength(runtime::InputFile& file) {
   // The marks are looked for in the file's first bytes, wherever it is read from.
-  char start[kEncodingSample];
+  const auto start = std::make_unique_for_overwrite<char[]>(kEncodingSample);
   std::size_t filled = 0;
-  while (filled < sizeof start) {
+  while (filled < kEncodingSample) {
     const std::size_t read =
-        file.ReadAt(filled, std::span<char>(start + filled, sizeof start - filled));
+        file.ReadAt(filled, std::span<char>(start.get() + filled, kEncodingSample - filled));
     if (read == 0) {
       break;
     }
     filled += read;
   }
-  const std::string_view first(start, filled);
+  const std::string_view first(start.get(), filled);
   if (first.starts_with(kUtf16Little) || first.starts_with(kUtf16Big) ||
       IsUtf16WithoutMark(first)) {
     throw runtime::Failure(Utf16FileMessage(file.path()));

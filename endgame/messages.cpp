@@ -27,8 +27,8 @@ std::string Utf16FileMessage(const std::filesystem::path& file) {
 }
 
 std::string FileChangedMessage(const std::filesystem::path& file) {
-  return "文件" + runtime::texts::Quoted(file) +
-         "在读取时被另一个程序改短了。没有作任何更改，请稍后再试。";
+  return "列表" + runtime::texts::Quoted(file) +
+         "在读取时被另一个程序改动了。没有作任何更改，请等它写完后再试。";
 }
 
 std::string TooManyStagesMessage(int limit, const std::filesystem::path& endgame_set) {

@@ -26,6 +26,9 @@ std::string RebuildEndgameSet(const EndgamePaths& paths, std::string_view level_
     throw runtime::Failure(TwoCopiesMessage(paths.endgame_set, *copy));
   }
   runtime::InputFile position_list(paths.position_list);
+  // Under Wine a Unix program may write the list while it is read, which
+  // Windows' sharing rules keep other Windows programs from doing.
+  const std::uint64_t list_size = position_list.Size();
   runtime::ReplacementFile new_set(paths.endgame_set);
   int count = 0;
   if (can_match) {
@@ -40,6 +43,9 @@ std::string RebuildEndgameSet(const EndgamePaths& paths, std::string_view level_
   } else {
     // A list that cannot be read is a failure whatever the level.
     ReadAllLines(position_list);
+  }
+  if (position_list.BytesRead() != list_size || position_list.Size() != list_size) {
+    throw runtime::Failure(FileChangedMessage(paths.position_list));
   }
   new_set.Finish();
 

@@ -107,6 +107,7 @@ std::size_t InputFile::Read(std::span<char> into) {
   if (!system::ReadSome(handle_, into, read)) {
     throw FileFailure(texts::kRead, path_);
   }
+  bytes_read_ += read;
   return read;
 }
 

@@ -24,12 +24,15 @@ class InputFile {
   // Reads from `offset` on, without moving the position of Read.
   std::size_t ReadAt(std::uint64_t offset, std::span<char> into);
   std::uint64_t Size();
+  // How many bytes Read has read so far.
+  std::uint64_t BytesRead() const { return bytes_read_; }
 
   const std::filesystem::path& path() const { return path_; }
 
  private:
   std::filesystem::path path_;
   NativeHandle handle_{};
+  std::uint64_t bytes_read_ = 0;
 };
 
 // A new file that is to replace `target` whole. It is created exclusively, under

@@ -206,33 +206,50 @@ bool ForEachPlainFile(const std::filesystem::path& folder,
 
 namespace {
 
-// The path, volume included ("\\?\C:\..."), that the system resolves an open
-// handle to: two drives that show one folder give two names.
-std::wstring ResolvedName(HANDLE handle) {
-  std::wstring name(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length =
-        ::GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()),
-                                    FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0) {
-      return {};
+// How a handle's resolved name is spelled: with its volume's DOS name
+// ("\\?\C:\..."), or, where the system cannot say that (Wine, past MAX_PATH),
+// as the volume's serial number and the path below it.
+enum class NameForm { kDos, kBelowVolume };
+
+// The name the system resolves an open handle to, empty when it cannot tell:
+// two drives that show one folder give two names.
+std::wstring ResolvedName(HANDLE handle, NameForm form) {
+  if (form == NameForm::kDos) {
+    std::wstring name(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD length =
+          ::GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()),
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+      if (length == 0) {
+        return {};
+      }
+      if (length < name.size()) {
+        name.resize(length);
+        return name;
+      }
+      name.resize(length);  // the size it needs, with its NUL
     }
-    if (length < name.size()) {
-      name.resize(length);
-      return name;
-    }
-    name.resize(length);  // the size it needs, with its NUL
   }
+  BY_HANDLE_FILE_INFORMATION identity{};
+  constexpr DWORD kSize = sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t);
+  const auto buffer = std::make_unique<DWORD[]>(kSize / sizeof(DWORD));
+  auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.get());
+  if (!::GetFileInformationByHandle(handle, &identity) ||
+      !::GetFileInformationByHandleEx(handle, FileNameInfo, info, kSize)) {
+    return {};
+  }
+  return std::to_wstring(identity.dwVolumeSerialNumber) + L":" +
+         std::wstring(info->FileName, info->FileNameLength / sizeof(wchar_t));
 }
 
-std::wstring ResolvedFolderName(const std::filesystem::path& folder) {
+std::wstring ResolvedFolderName(const std::filesystem::path& folder, NameForm form) {
   const HANDLE handle = ::CreateFileW(ExtendedPath(folder).c_str(), FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return {};
   }
-  std::wstring name = ResolvedName(handle);
+  std::wstring name = ResolvedName(handle, form);
   ::CloseHandle(handle);
   return name;
 }
@@ -243,25 +260,22 @@ std::wstring ResolvedTwin(const std::wstring& folder) {
   if (folder.empty() || !ProcessIsVirtualized()) {
     return {};
   }
-  return VirtualStoreTwin(ResolvedFolderName(VirtualStoreFolder()), folder);
+  return VirtualStoreTwin(ResolvedFolderName(VirtualStoreFolder(), NameForm::kDos), folder);
 }
 
-// Whether a folder above `resolved` holds an entry whose own name spells the
-// rest of it, backslashes included. No Windows name holds a backslash, but
-// Wine shows Unix names as they are: a link to the Unix file "ENDGAMES\x" in
-// the folder above resolves to the same text as the file "x" in ENDGAMES.
-bool SpelledByAnotherEntry(const std::wstring& resolved) {
-  const std::size_t root = resolved.find(L'\\', resolved.starts_with(L"\\\\?\\") ? 4 : 0);
-  for (std::size_t cut = resolved.rfind(L'\\'); cut != std::wstring::npos && cut > root;) {
-    cut = resolved.rfind(L'\\', cut - 1);
-    if (cut == std::wstring::npos || cut < root) {
-      break;
-    }
-    const std::wstring rest = resolved.substr(cut + 1);
+// Whether a folder above `path` (extended, "\\?\C:\...") holds an entry whose
+// own name spells the rest of the path, backslashes included. No Windows name
+// holds a backslash, but Wine shows Unix names as they are: a link to the Unix
+// file "ENDGAMES\x" of the folder above resolves to the text of "x" in ENDGAMES.
+bool SpelledByAnotherEntry(const std::wstring& path) {
+  const std::size_t root = path.find(L'\\', path.starts_with(L"\\\\?\\") ? 4 : 0);
+  for (std::size_t cut = path.rfind(L'\\');
+       cut != std::wstring::npos && cut > root && (cut = path.rfind(L'\\', cut - 1)) >= root;) {
+    const std::wstring rest = path.substr(cut + 1);
     const std::wstring first = rest.substr(0, rest.find(L'\\'));
     WIN32_FIND_DATAW entry{};
     const HANDLE listing =
-        ::FindFirstFileExW((resolved.substr(0, cut + 1) + first + L"*").c_str(), FindExInfoBasic,
+        ::FindFirstFileExW((path.substr(0, cut + 1) + first + L"*").c_str(), FindExInfoBasic,
                            &entry, FindExSearchNameMatch, nullptr, 0);
     if (listing == INVALID_HANDLE_VALUE) {
       continue;
@@ -293,15 +307,19 @@ Outcome RemovePlainFile(const std::filesystem::path& path) {
   // as both names are spelled by the same call: a target whose name differs
   // only in letter case is another file.
   FILE_ATTRIBUTE_TAG_INFO attributes{};
-  const std::wstring resolved = ResolvedName(file);
-  const std::wstring folder = ResolvedFolderName(path.parent_path());
+  std::wstring resolved = ResolvedName(file, NameForm::kDos);
+  std::wstring folder = ResolvedFolderName(path.parent_path(), NameForm::kDos);
+  if (resolved.empty() || folder.empty()) {
+    resolved = ResolvedName(file, NameForm::kBelowVolume);
+    folder = ResolvedFolderName(path.parent_path(), NameForm::kBelowVolume);
+  }
   const std::wstring name = L"\\" + path.filename().native();
   const auto in_folder = [&] {
     if (resolved == folder + name) {
-      return !SpelledByAnotherEntry(resolved);
+      return !SpelledByAnotherEntry(ExtendedPath(path));
     }
     const std::wstring twin = ResolvedTwin(folder);
-    return !twin.empty() && resolved == twin + name && !SpelledByAnotherEntry(resolved);
+    return !twin.empty() && resolved == twin + name && !SpelledByAnotherEntry(twin + name);
   };
   const bool plain =
       ::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &attributes, sizeof attributes) &&

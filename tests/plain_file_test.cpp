@@ -20,6 +20,7 @@ TEST(PlainFile, IsAFileOrAFileKeptInTheCloudAndNothingElse) {
   EXPECT_FALSE(IsPlainFile(0x420, 0x9000001B));
   EXPECT_FALSE(IsPlainFile(0x420, 0x1000001A));
   EXPECT_FALSE(IsPlainFile(0x420, 0x9001001A));
+  EXPECT_FALSE(IsPlainFile(0x420, 0x9000011A));  // not one of the sixteen variants
 }
 
 }  // namespace

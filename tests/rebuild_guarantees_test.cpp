@@ -74,11 +74,18 @@ std::string Utf16(std::string_view ascii, bool big_endian = false) {
 }
 
 // With a byte order mark or without; the shortest text told, two characters;
-// one with Chinese characters after the first two, where half the pairs hold a NUL.
+// one with Chinese characters after the first two, where half the pairs hold a
+// NUL; one whose first line is mostly a Chinese comment (一, U+4E00, has a NUL
+// in its low byte), told by its TAB and line break.
 TEST_F(FailedRebuild, AListSavedAsUtf16ChangesNothing) {
+  std::string commented = Utf16("8/8/8/8/8/8/8/K1k5 w - - 0 1\t12\t");
+  for (int i = 0; i < 120; ++i) {
+    commented += std::string("\x00\x4E", 2);  // 一
+  }
+  commented += Utf16("\r\n");
   for (const std::string& utf16 :
        {"\xFF\xFE" + Utf16("1\t1"), "\xFE\xFF" + Utf16("1\t1", true), Utf16("1\t1"),
-        Utf16("1\t1", true), Utf16("1\t"), Utf16("1\t") + "1x2y"}) {
+        Utf16("1\t1", true), Utf16("1\t"), Utf16("1\t") + "1x2y", commented}) {
     WriteBytes(paths_.position_list, utf16);
     for (const std::string_view level : {"1", "\t"}) {
       EXPECT_EQ(Fail(level),
@@ -321,8 +328,8 @@ class InjectedFault : public RebuildTest {
   void TearDown() override {
     for (const char* variable :
          {"VELKARO_FAIL_READ_AT", "VELKARO_FAIL_PREAD", "VELKARO_FAIL_WRITE_AT",
-          "VELKARO_FAIL_FSYNC", "VELKARO_FAIL_CLOSE", "VELKARO_FAIL_RENAME",
-          "VELKARO_FAIL_ICONV", "VELKARO_FAIL_THREAD"}) {
+          "VELKARO_FAIL_FSYNC", "VELKARO_FAIL_CLOSE", "VELKARO_FAIL_RENAME", "VELKARO_FAIL_ICONV",
+          "VELKARO_FAIL_THREAD", "VELKARO_CHANGE_LIST"}) {
       unsetenv(variable);
     }
   }
@@ -357,6 +364,20 @@ TEST_F(InjectedFault, AReadErrorAfterALongFirstLineChangesNothing) {
         "VELKARO_FAIL_READ_AT", "2000000",
         "无法读取文件" + runtime::texts::Quoted(paths_.position_list) + "：" + std::strerror(EIO),
         level);
+  }
+}
+
+// A list that another program shortens or lengthens while it is read (a Unix
+// program under Wine) is refused, whatever the level.
+TEST_F(InjectedFault, AListChangedWhileItIsReadChangesNothing) {
+  for (const char* how : {"shrink", "grow"}) {
+    for (const std::string_view level : {"44", "4\t4"}) {
+      WriteBytes(paths_.position_list, LinesOfLevel(30000, "44") + LinesOfLevel(40000, "45"));
+      ExpectFailure("VELKARO_CHANGE_LIST", how,
+                    "列表" + runtime::texts::Quoted(paths_.position_list) +
+                        "在读取时被另一个程序改动了。没有作任何更改，请等它写完后再试。",
+                    level);
+    }
   }
 }
 

@@ -130,6 +130,10 @@ TEST_F(BadInput, NulAndBytesInvalidInTheCodePageAreCarriedAsTheyAre) {
   WriteBytes(paths_.position_list, odd + "\r\n" + std::string("x\t3\0\r\n", 6) + "\x81\t3");
   EXPECT_EQ(Run("3"), "调整完毕共 2 关");
   EXPECT_TRUE(tests::SameBytes(NewSet(), odd + "\r\n\x81\t3\r\n"));
+  // One pair of bytes that could be a TAB in UTF-16 tells nothing.
+  WriteBytes(paths_.position_list, std::string("\0\t1", 3));
+  EXPECT_EQ(Run("1"), "调整完毕共 1 关");
+  EXPECT_TRUE(tests::SameBytes(NewSet(), std::string("\0\t1\r\n", 5)));
 }
 
 TEST_F(BadInput, ListsOfNothingButLineEndsMatchNothing) {

@@ -25,14 +25,29 @@ inline bool ReferenceIsUtf16(std::string_view bytes) {
   if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
     return true;
   }
-  const std::string_view sample = bytes.substr(0, 256);
+  const std::string_view sample = bytes.substr(0, 65536);
   const std::size_t pairs = sample.size() / 2;
-  int nuls[2] = {0, 0};
-  for (std::size_t i = 0; i < 2 * pairs; ++i) {
-    nuls[i % 2] += sample[i] == '\0';
+  // Per byte order (0: little-endian, 1: big-endian): a TAB, a line break and
+  // NULs in the high byte; NULs in the low byte.
+  for (int order = 0; order < 2; ++order) {
+    bool tab = false;
+    bool line_break = false;
+    std::size_t high_nuls = 0;
+    std::size_t low_nuls = 0;
+    for (std::size_t i = 0; i < pairs; ++i) {
+      const unsigned char first = static_cast<unsigned char>(sample[2 * i]);
+      const unsigned char second = static_cast<unsigned char>(sample[2 * i + 1]);
+      const unsigned code = order == 0 ? first | (second << 8) : (first << 8) | second;
+      tab = tab || code == 9;
+      line_break = line_break || code == 10 || code == 13;
+      high_nuls += code < 0x100 ? 1 : 0;
+      low_nuls += (code & 0xFF) == 0 ? 1 : 0;
+    }
+    if ((tab && line_break) || (pairs >= 2 && low_nuls == 0 && 2 * high_nuls >= pairs)) {
+      return true;
+    }
   }
-  return pairs >= 2 && ((nuls[0] == 0 && 2 * std::size_t(nuls[1]) >= pairs) ||
-                        (nuls[1] == 0 && 2 * std::size_t(nuls[0]) >= pairs));
+  return false;
 }
 
 }  // namespace velkaro::tests
