@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "app/busy_window.h"
 #include "app/form1_design.h"
 #include "app/resource.h"
 #include "endgame/current_level.h"
@@ -175,16 +176,27 @@ void Form1::Command1_Click() {
   try {
     const std::string level_text = runtime::WideToUtf8(TextOf(Control(kText1)));
     const int cleared_state = static_cast<int>(::SendMessageW(Control(kCheck1), BM_GETCHECK, 0, 0));
+    busy_ = true;
+    ::EnableWindow(window_, FALSE);
     ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-    runtime::RegistrySettings settings;
-    const std::string message =
-        endgame::RebuildEndgameSet(paths_, level_text, cleared_state, settings);
+    const std::string message = RunWhileWindowWaits([&] {
+      runtime::RegistrySettings settings;
+      return endgame::RebuildEndgameSet(paths_, level_text, cleared_state, settings);
+    });
+    ReadyForTheOutcome();
     runtime::ShowMessage(window_, message);
     End(0);
   } catch (const std::exception& failure) {
+    ReadyForTheOutcome();
     runtime::ShowFailure(window_, failure);
     End(1);
   }
+}
+
+void Form1::ReadyForTheOutcome() {
+  // The box disables the window itself, and enables it after.
+  busy_ = false;
+  ::EnableWindow(window_, TRUE);
 }
 
 void Form1::End(int exit_code) {
@@ -236,6 +248,12 @@ LRESULT Form1::Handle(UINT message, WPARAM w, LPARAM l) {
         Command1_Click();
       }
       return 0;
+    case WM_SETCURSOR:
+      if (busy_) {
+        ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+      }
+      return ::DefWindowProcW(window_, message, w, l);
     case WM_CLOSE:
       // Once pressed, the outcome's message box ends the program; a close
       // now would take the box away unread.

@@ -33,6 +33,8 @@ class Form1 {
   void Layout(UINT dpi);
   void Form_Load();
   void Command1_Click();
+  // Ends the wait: the window takes input again, through the box shown next.
+  void ReadyForTheOutcome();
   // Closes the window; the message loop then ends with `exit_code`.
   void End(int exit_code);
   void OnDpiChanged(UINT dpi, const RECT& suggested);
@@ -45,6 +47,8 @@ class Form1 {
   int exit_code_ = 0;
   // Set by the first press, which is the only one that acts.
   bool pressed_ = false;
+  // While the press is worked on: the wait cursor, and input is dropped.
+  bool busy_ = false;
 };
 
 }  // namespace velkaro::app

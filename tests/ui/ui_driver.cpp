@@ -190,12 +190,25 @@ void Type(std::wstring_view text) {
 }
 
 void PressKey(WORD virtual_key) {
-  INPUT down{};
-  down.type = INPUT_KEYBOARD;
-  down.ki.wVk = virtual_key;
-  INPUT up = down;
-  up.ki.dwFlags = KEYEVENTF_KEYUP;
-  Send({down, up});
+  PressKeys({virtual_key});
+}
+
+void PressKeys(std::initializer_list<WORD> chord) {
+  std::vector<INPUT> inputs;
+  for (const WORD key : chord) {
+    INPUT down{};
+    down.type = INPUT_KEYBOARD;
+    down.ki.wVk = key;
+    inputs.push_back(down);
+  }
+  for (auto key = std::rbegin(chord); key != std::rend(chord); ++key) {
+    INPUT up{};
+    up.type = INPUT_KEYBOARD;
+    up.ki.wVk = *key;
+    up.ki.dwFlags = KEYEVENTF_KEYUP;
+    inputs.push_back(up);
+  }
+  Send(inputs);
   Settle();
 }
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -54,6 +55,8 @@ HWND FocusOf(HWND window);
 void Activate(HWND window);
 void Type(std::wstring_view text);
 void PressKey(WORD virtual_key);
+// Keys held down together in this order, then let go (Alt+F4: VK_MENU, VK_F4).
+void PressKeys(std::initializer_list<WORD> chord);
 // A left click at the centre of the window.
 void Click(HWND window);
 

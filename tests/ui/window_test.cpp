@@ -30,6 +30,17 @@ int Pixels(int twips) {
   return ::MulDiv(twips, dpi, 1440);
 }
 
+// Whether the box is ticked, waiting a moment for a click to be taken in.
+bool CheckedSoon(HWND check_box) {
+  for (int i = 0; i < 100; ++i) {
+    if (::SendMessageW(check_box, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+      return true;
+    }
+    ::Sleep(50);
+  }
+  return false;
+}
+
 void ExpectRect(HWND form, HWND control, int left, int top, int width, int height) {
   const RECT rect = RectIn(form, control);
   EXPECT_EQ(rect.left, Pixels(left)) << TextOf(control).size();
@@ -168,6 +179,9 @@ TEST_F(Program, PressesQueuedBehindTheFirstDoNothing) {
   Click((*this)[kCheck1]);  // ticked: "last" is the count
   const HWND button = (*this)[kCommand1];
   const HWND level_box = (*this)[kText1];
+  // Posted messages overtake input: wait until the input was taken in.
+  ASSERT_EQ(TextOnceTyped(level_box, L"12"), L"12");
+  ASSERT_TRUE(CheckedSoon((*this)[kCheck1]));
   // Queued as automation delivers them, with level 7 typed between the presses.
   ::PostMessageW(button, BM_CLICK, 0, 0);
   for (const wchar_t key : {L'\b', L'\b', L'7'}) {
@@ -191,6 +205,7 @@ TEST_F(Program, ACloseQueuedBehindThePressLeavesTheMessageToTheUser) {
   const HWND form = Start();
   ASSERT_NE(form, nullptr);
   Type(L"12");
+  ASSERT_EQ(TextOnceTyped((*this)[kText1], L"12"), L"12");  // before the posted click
   ::PostMessageW((*this)[kCommand1], BM_CLICK, 0, 0);
   ::PostMessageW(form, WM_CLOSE, 0, 0);
   const HWND box = program_->WaitForWindow(kMessageBoxClass);
@@ -201,6 +216,59 @@ TEST_F(Program, ACloseQueuedBehindThePressLeavesTheMessageToTheUser) {
   EXPECT_EQ(AnswerMessageBox(false).text, L"调整完毕共 3 关");
   EXPECT_EQ(program_->WaitForExit(), 0u);
   EXPECT_TRUE(tests::SameBytes(ReadBytes(set_), kLevel12));
+}
+
+// Keys pressed while the press is worked on (here, while another program
+// holds the set) are no answer to the message that comes of it, a success or
+// a failure: the box stands until the user answers it.
+TEST_F(Program, KeysTypedDuringThePressLeaveTheMessageToTheUser) {
+  const struct {
+    std::vector<WORD> chord_after;  // after the Enter that presses the button
+    DWORD held_for_ms;              // the rebuild gives up after about two seconds
+    bool post_quit = false;         // as automation might
+  } cases[] = {
+      {{VK_RETURN}, 800},  {{VK_ESCAPE}, 800},       {{VK_MENU, VK_F4}, 800}, {{VK_RETURN}, 6000},
+      {{VK_ESCAPE}, 6000}, {{VK_MENU, VK_F4}, 6000}, {{VK_SPACE}, 800, true},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(std::to_string(each.chord_after.back()) + " " + std::to_string(each.held_for_ms));
+    WriteBytes(set_, kOldSet);
+    const HWND form = Start();
+    ASSERT_NE(form, nullptr);
+    Type(L"12");
+    ASSERT_EQ(TextOnceTyped((*this)[kText1], L"12"), L"12");
+    PressKey(VK_TAB);  // to the button
+    const HANDLE held = ::CreateFileW(set_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    PressKey(VK_RETURN);
+    if (each.chord_after.size() == 1) {
+      PressKey(each.chord_after[0]);
+    } else {
+      PressKeys({each.chord_after[0], each.chord_after[1]});
+    }
+    if (each.post_quit) {
+      ::PostThreadMessageW(::GetWindowThreadProcessId(form, nullptr), WM_QUIT, 0, 0);
+    }
+    ::Sleep(std::min<DWORD>(each.held_for_ms, 3000));
+    ::CloseHandle(held);
+    const HWND box = program_->WaitForWindow(kMessageBoxClass);
+    ASSERT_NE(box, nullptr);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_TRUE(::IsWindowVisible(box));
+    EXPECT_EQ(program_->WaitForExit(0), std::nullopt);
+    const std::wstring text = AnswerMessageBox().text;
+    if (each.held_for_ms < 2000) {
+      EXPECT_EQ(text, L"调整完毕共 3 关");
+      EXPECT_EQ(program_->WaitForExit(), 0u);
+      EXPECT_TRUE(tests::SameBytes(ReadBytes(set_), kLevel12));
+    } else {
+      EXPECT_EQ(text.rfind(L"无法替换文件" + PathText(set_) + L"：文件正被其他程序使用", 0), 0u)
+          << text.size();
+      EXPECT_EQ(program_->WaitForExit(), 1u);
+      EXPECT_TRUE(tests::SameBytes(ReadBytes(set_), kOldSet));
+    }
+  }
 }
 
 TEST_F(Program, AMissingEndgameFolderIsReportedBeforeAnyWindow) {
