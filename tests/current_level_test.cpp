@@ -106,6 +106,8 @@ TEST_F(CurrentLevel, ReadsLinesLongerThanItsChunks) {
   const std::string fen(200000, 'p');
   const std::string level(70000, '7');
   EXPECT_EQ(LevelOf("a\t1\r\n" + fen + "\t" + level + "\t" + fen + "\r\n" + fen), level);
+  // A first field of several chunks, read forwards from the line's start.
+  EXPECT_EQ(LevelOf("a\t1\r\n" + std::string(3 << 20, 'p') + "\t5\r\n"), "5");
 }
 
 TEST_F(CurrentLevel, AMissingEndgameFolderIsNamedWithTheWorkingFolder) {

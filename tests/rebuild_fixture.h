@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "endgame/rebuild.h"
@@ -87,5 +88,41 @@ inline std::string LinesOfLevel(int count, std::string_view level) {
   }
   return list;
 }
+
+// A thread of a test: what it throws is reported as a failure when it is
+// joined, so that one failing rebuild shows with every other failure instead
+// of ending the test program.
+class TestThread {
+ public:
+  template <typename Body>
+  explicit TestThread(Body body)
+      : thread_([this, body] {
+          try {
+            body();
+          } catch (const std::exception& failure) {
+            failure_ = failure.what();
+          } catch (...) {
+            failure_ = "an exception that is no std::exception";
+          }
+        }) {}
+  ~TestThread() {
+    if (thread_.joinable()) {
+      Join();
+    }
+  }
+  TestThread(const TestThread&) = delete;
+  TestThread& operator=(const TestThread&) = delete;
+
+  void Join() {
+    thread_.join();
+    if (!failure_.empty()) {
+      ADD_FAILURE() << "thrown on a thread: " << failure_;
+    }
+  }
+
+ private:
+  std::string failure_;
+  std::thread thread_;  // last: it starts at once
+};
 
 }  // namespace velkaro::endgame

@@ -258,10 +258,10 @@ TEST_F(Concurrency, RebuildsOfTwoLevelsAtOnceNeverMix) {
       RebuildEndgameSet(paths_, level, kTicked, shared);
     }
   };
-  std::thread one(rebuild, "1");
-  std::thread two(rebuild, "2");
-  one.join();
-  two.join();
+  TestThread one([&] { rebuild("1"); });
+  TestThread two([&] { rebuild("2"); });
+  one.Join();
+  two.Join();
   const std::string set = NewSet();
   ASSERT_TRUE(set == LinesOfLevel(3000, "1") || set == LinesOfLevel(2000, "2"));
   EXPECT_EQ(settings_.Value(kLast), set.size() == LinesOfLevel(3000, "1").size() ? "3000" : "2000");
@@ -299,16 +299,16 @@ TEST_F(Concurrency, NoSetIsReplacedWhileAnotherRebuildSavesItsProgress) {
   std::promise<void> release;
   held.store = &settings_;
   held.go_on = release.get_future().share();
-  std::thread first([&] { RebuildEndgameSet(paths_, "12", kTicked, held); });
+  TestThread first([&] { RebuildEndgameSet(paths_, "12", kTicked, held); });
   held.saving.get_future().wait();
   tests::MemorySettings other_settings;
-  std::thread second([&] { RebuildEndgameSet(paths_, "7", kTicked, other_settings); });
+  TestThread second([&] { RebuildEndgameSet(paths_, "7", kTicked, other_settings); });
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_TRUE(tests::SameBytes(NewSet(), kLevel12))
       << "the other rebuild replaced the set meanwhile";
   release.set_value();
-  first.join();
-  second.join();
+  first.Join();
+  second.Join();
   EXPECT_TRUE(tests::SameBytes(NewSet(), "8/8/8/4k3/8/8/4P3/4K3 w - - 0 1\t7\r\n"));
 }
 

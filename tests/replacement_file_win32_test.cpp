@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "endgame/rebuild.h"
 #include "runtime/failure.h"
 #include "runtime/files.h"
 #include "runtime/files_system.h"
+#include "runtime/registry_settings.h"
 #include "runtime/virtual_store.h"
 #include "tests/support/same_bytes.h"
 #include "tests/support/scratch_folder.h"
@@ -60,6 +63,76 @@ TEST(VirtualStore, TheTwinIsThePathBelowTheStoreLessItsDrive) {
   EXPECT_EQ(VirtualStoreTwin(store, L"\\\\?\\UNC\\server\\share\\VIRLA.EPD"), L"");
   EXPECT_EQ(VirtualStoreTwin(store, L"\\\\server\\share\\VIRLA.EPD"), L"");
   EXPECT_EQ(VirtualStoreTwin(L"", L"C:\\VIRLA.EPD"), L"");
+}
+
+// Points this program's import of `function` from `dll` at `replacement`, and
+// returns what it pointed at: the program's calls to it go there instead.
+void* RedirectImport(const char* dll, const char* function, void* replacement) {
+  auto* const base = reinterpret_cast<BYTE*>(::GetModuleHandleW(nullptr));
+  const auto* const headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+      base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports =
+      headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  for (auto* each = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+       each->Name != 0; ++each) {
+    if (::lstrcmpiA(reinterpret_cast<const char*>(base + each->Name), dll) != 0) {
+      continue;
+    }
+    auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + each->OriginalFirstThunk);
+    auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + each->FirstThunk);
+    for (; name->u1.AddressOfData != 0; ++name, ++slot) {
+      if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) ||
+          std::string_view(reinterpret_cast<const char*>(
+              reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name)) !=
+              function) {
+        continue;
+      }
+      DWORD protection = 0;
+      ::VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &protection);
+      void* const original = reinterpret_cast<void*>(slot->u1.Function);
+      slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+      ::VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
+      return original;
+    }
+  }
+  return nullptr;
+}
+
+int file_flushes = 0;
+int key_flushes = 0;
+BOOL(WINAPI* flush_file)(HANDLE) = nullptr;
+LSTATUS(WINAPI* flush_key)(HKEY) = nullptr;
+BOOL WINAPI CountedFlushFileBuffers(HANDLE file) {
+  ++file_flushes;
+  return flush_file(file);
+}
+LSTATUS WINAPI CountedRegFlushKey(HKEY key) {
+  ++key_flushes;
+  return flush_key(key);
+}
+
+// Wine flushes nothing, so what a rebuild asks Windows to put on the disk is
+// counted: the new set before and after its rename, and the progress.
+TEST(Flushes, ASuccessfulRebuildPutsTheSetAndTheProgressOnTheDisk) {
+  const tests::ScratchFolder folder;
+  const endgame::EndgamePaths paths = endgame::EndgamePathsIn(folder.path());
+  std::filesystem::create_directory(paths.endgame_folder);
+  tests::WriteBytes(paths.endgame_set, "a\t5\r\n");
+  tests::WriteBytes(paths.position_list, "a\t1\r\nb\t2\r\n");
+  flush_file = reinterpret_cast<decltype(flush_file)>(RedirectImport(
+      "kernel32.dll", "FlushFileBuffers", reinterpret_cast<void*>(&CountedFlushFileBuffers)));
+  flush_key = reinterpret_cast<decltype(flush_key)>(RedirectImport(
+      "advapi32.dll", "RegFlushKey", reinterpret_cast<void*>(&CountedRegFlushKey)));
+  ASSERT_NE(flush_file, nullptr);
+  ASSERT_NE(flush_key, nullptr);
+  RegistrySettings settings;
+  const std::string message = endgame::RebuildEndgameSet(paths, "1", 1, settings);
+  RedirectImport("kernel32.dll", "FlushFileBuffers", reinterpret_cast<void*>(flush_file));
+  RedirectImport("advapi32.dll", "RegFlushKey", reinterpret_cast<void*>(flush_key));
+  EXPECT_EQ(message, "调整完毕共 1 关");
+  EXPECT_EQ(tests::ReadBytes(paths.endgame_set), "a\t1\r\n");
+  EXPECT_EQ(file_flushes, 2);
+  EXPECT_EQ(key_flushes, 1);
 }
 
 // Windows allows names that UTF-8 cannot spell (a lone surrogate, which Wine
