@@ -121,8 +121,8 @@ TEST(Flushes, ASuccessfulRebuildPutsTheSetAndTheProgressOnTheDisk) {
   tests::WriteBytes(paths.position_list, "a\t1\r\nb\t2\r\n");
   flush_file = reinterpret_cast<decltype(flush_file)>(RedirectImport(
       "kernel32.dll", "FlushFileBuffers", reinterpret_cast<void*>(&CountedFlushFileBuffers)));
-  flush_key = reinterpret_cast<decltype(flush_key)>(RedirectImport(
-      "advapi32.dll", "RegFlushKey", reinterpret_cast<void*>(&CountedRegFlushKey)));
+  flush_key = reinterpret_cast<decltype(flush_key)>(
+      RedirectImport("advapi32.dll", "RegFlushKey", reinterpret_cast<void*>(&CountedRegFlushKey)));
   ASSERT_NE(flush_file, nullptr);
   ASSERT_NE(flush_key, nullptr);
   RegistrySettings settings;
