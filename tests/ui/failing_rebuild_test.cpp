@@ -53,8 +53,8 @@ TEST_F(FailingRebuild, AReadOnlySetIsKept) {
 TEST_F(FailingRebuild, ASetHeldOpenByAnotherProgramIsKept) {
   for (const DWORD sharing : {0ul, static_cast<DWORD>(FILE_SHARE_READ)}) {
     ASSERT_NE(Start(), nullptr);
-    const HANDLE held = ::CreateFileW(set_.c_str(), GENERIC_READ, sharing, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE held = ::CreateFileW(set_.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     const MessageBoxContent box = PressForError();
     ::CloseHandle(held);
