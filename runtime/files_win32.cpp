@@ -264,10 +264,9 @@ std::wstring ResolvedTwin(const std::wstring& folder) {
 }
 
 // Whether a folder above `path` (extended, "\\?\C:\...") holds an entry whose
-// own name spells the rest of the path, backslashes included. No Windows name
-// holds a backslash, but Wine shows Unix names as they are: a link to the Unix
-// file "ENDGAMES\x" of the folder above resolves to the text of "x" in ENDGAMES.
-bool SpelledByAnotherEntry(const std::wstring& path) {
+// own name spells the rest of the path (`whole`), or begins with it (a path
+// that ends in a backslash: the entry would stand for something in it).
+bool AnEntryAboveSpells(const std::wstring& path, bool whole) {
   const std::size_t root = path.find(L'\\', path.starts_with(L"\\\\?\\") ? 4 : 0);
   for (std::size_t cut = path.rfind(L'\\');
        cut != std::wstring::npos && cut > root && (cut = path.rfind(L'\\', cut - 1)) >= root;) {
@@ -282,7 +281,8 @@ bool SpelledByAnotherEntry(const std::wstring& path) {
     }
     bool found = false;
     do {
-      found = rest.size() > first.size() && rest == entry.cFileName;
+      const std::wstring_view name = entry.cFileName;
+      found = rest.size() > first.size() && (whole ? name == rest : name.starts_with(rest));
     } while (!found && ::FindNextFileW(listing, &entry));
     ::FindClose(listing);
     if (found) {
@@ -290,6 +290,22 @@ bool SpelledByAnotherEntry(const std::wstring& path) {
     }
   }
   return false;
+}
+
+// Whether another entry spells the path of the file `path` too. No Windows
+// name holds a backslash, but Wine shows Unix names as they are: a link to the
+// Unix file "ENDGAMES\x" of the folder above resolves to the text of "x" in
+// ENDGAMES. Asked once a folder whether any entry above it could, then, where
+// one could, of each file: a folder of many leftovers is listed once.
+bool SpelledByAnotherEntry(const std::wstring& path) {
+  const std::wstring folder = path.substr(0, path.rfind(L'\\'));
+  thread_local std::wstring asked;
+  thread_local bool could = false;
+  if (folder != asked) {
+    could = AnEntryAboveSpells(folder + L"\\", false);
+    asked = folder;
+  }
+  return could && AnEntryAboveSpells(path, true);
 }
 
 }  // namespace

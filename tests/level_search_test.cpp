@@ -180,6 +180,42 @@ TEST(LevelSearch, TheCopyOfAListOfManyBlocksAgreesWithTheSimplePath) {
                                   << (differ.first - copied.begin());
 }
 
+// The real block, read ahead: lists that end about where the first or second
+// block does, with each final terminator, copy as the simple path selects.
+class ListsAtBlockEnds : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(ListsAtBlockEnds, CopyAsTheSimplePathSelects) {
+  const tests::ScratchFolder folder;
+  for (const std::string_view end : {"", "\r", "\n", "\r\n"}) {
+    for (const int offset : {-70, -35, -3, -2, -1, 0, 1, 2, 3, 35, 70}) {
+      const std::size_t size = GetParam() * LineBlocks::kBlockSize + offset;
+      std::string list;
+      for (int i = 0; list.size() + 64 < size; ++i) {
+        list += i % 3 == 0 ? "8/8/8/8/8/8/8/K1k5 w - - 0 1\t1\r\n" : "8/8/k7/8/8/8/8/K7\t2\n";
+      }
+      list += std::string(size - list.size() - 2 - end.size(), 'p') + "\t1";
+      list += end;
+      tests::WriteBytes(folder.path() / "chessfen.txt", list);
+      std::string expected;
+      tests::ReferenceSelectLinesOfLevel(
+          list, "1", [&](std::string_view line) { expected.append(line).append("\r\n"); });
+      {
+        runtime::InputFile file(folder.path() / "chessfen.txt");
+        runtime::ReplacementFile copy(folder.path() / "VIRLA.EPD");
+        LineWriter writer(copy);
+        CopyLinesOfLevel(file, "1", writer, [] {});
+        writer.Flush();
+        copy.Finish();
+        copy.Commit();
+      }
+      EXPECT_TRUE(tests::ReadBytes(folder.path() / "VIRLA.EPD") == expected)
+          << "a list of " << size << " bytes ending in " << end.size() << " terminator bytes";
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(OneAndTwoBlocks, ListsAtBlockEnds, ::testing::Values(1, 2));
+
 // The byte searches read through the same window masks, SSE2's and AVX2's
 // alike: they find what the string's own searches find, at every length and
 // offset against the windows.
