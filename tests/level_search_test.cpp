@@ -148,6 +148,28 @@ TEST(LevelSearch, TheCopyAgreesWithTheSimplePathInBlocksOfEverySize) {
   }
 }
 
+// The set the program makes of `list` for level 1, through its files in `folder`.
+std::string CopyOfLevel1(const std::filesystem::path& folder, const std::string& list) {
+  tests::WriteBytes(folder / "chessfen.txt", list);
+  {
+    runtime::InputFile file(folder / "chessfen.txt");
+    runtime::ReplacementFile copy(folder / "VIRLA.EPD");
+    LineWriter writer(copy);
+    CopyLinesOfLevel(file, "1", writer, [] {});
+    writer.Flush();
+    copy.Finish();
+    copy.Commit();
+  }
+  return tests::ReadBytes(folder / "VIRLA.EPD");
+}
+
+std::string SimpleCopyOfLevel1(std::string_view list) {
+  std::string expected;
+  tests::ReferenceSelectLinesOfLevel(
+      list, "1", [&](std::string_view line) { expected.append(line).append("\r\n"); });
+  return expected;
+}
+
 // Lists of many blocks, read ahead: what is left of each block, a line's
 // start of any length, goes before the bytes read behind it.
 TEST(LevelSearch, TheCopyOfAListOfManyBlocksAgreesWithTheSimplePath) {
@@ -160,20 +182,8 @@ TEST(LevelSearch, TheCopyOfAListOfManyBlocksAgreesWithTheSimplePath) {
     }
   }
   const tests::ScratchFolder folder;
-  tests::WriteBytes(folder.path() / "chessfen.txt", list);
-  std::string expected;
-  tests::ReferenceSelectLinesOfLevel(
-      list, "1", [&](std::string_view line) { expected.append(line).append("\r\n"); });
-  {
-    runtime::InputFile file(folder.path() / "chessfen.txt");
-    runtime::ReplacementFile copy(folder.path() / "VIRLA.EPD");
-    LineWriter writer(copy);
-    CopyLinesOfLevel(file, "1", writer, [] {});
-    writer.Flush();
-    copy.Finish();
-    copy.Commit();
-  }
-  const std::string copied = tests::ReadBytes(folder.path() / "VIRLA.EPD");
+  const std::string copied = CopyOfLevel1(folder.path(), list);
+  const std::string expected = SimpleCopyOfLevel1(list);
   const auto differ = std::mismatch(copied.begin(), copied.end(), expected.begin(), expected.end());
   EXPECT_TRUE(copied == expected) << copied.size() << " bytes copied, " << expected.size()
                                   << " expected; they differ from byte "
@@ -195,20 +205,7 @@ TEST_P(ListsAtBlockEnds, CopyAsTheSimplePathSelects) {
       }
       list += std::string(size - list.size() - 2 - end.size(), 'p') + "\t1";
       list += end;
-      tests::WriteBytes(folder.path() / "chessfen.txt", list);
-      std::string expected;
-      tests::ReferenceSelectLinesOfLevel(
-          list, "1", [&](std::string_view line) { expected.append(line).append("\r\n"); });
-      {
-        runtime::InputFile file(folder.path() / "chessfen.txt");
-        runtime::ReplacementFile copy(folder.path() / "VIRLA.EPD");
-        LineWriter writer(copy);
-        CopyLinesOfLevel(file, "1", writer, [] {});
-        writer.Flush();
-        copy.Finish();
-        copy.Commit();
-      }
-      EXPECT_TRUE(tests::ReadBytes(folder.path() / "VIRLA.EPD") == expected)
+      EXPECT_TRUE(CopyOfLevel1(folder.path(), list) == SimpleCopyOfLevel1(list))
           << "a list of " << size << " bytes ending in " << end.size() << " terminator bytes";
     }
   }
