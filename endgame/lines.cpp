@@ -66,7 +66,7 @@ constexpr std::size_t kEncodingSample = 64 * 1024;
 // to be copied as it is.
 bool IsUtf16WithoutMark(std::string_view start) {
   const std::size_t pairs = start.size() / 2;
-  for (const std::size_t high : {1, 0}) {  // little-endian first: its high byte is the second
+  for (const std::size_t high : {std::size_t{1}, std::size_t{0}}) {  // little-endian: high second
     const std::size_t low = 1 - high;
     bool tab = false;
     bool line_break = false;

@@ -35,9 +35,9 @@ inline bool ReferenceIsUtf16(std::string_view bytes) {
     std::size_t high_nuls = 0;
     std::size_t low_nuls = 0;
     for (std::size_t i = 0; i < pairs; ++i) {
-      const unsigned char first = static_cast<unsigned char>(sample[2 * i]);
-      const unsigned char second = static_cast<unsigned char>(sample[2 * i + 1]);
-      const unsigned code = order == 0 ? first | (second << 8) : (first << 8) | second;
+      const unsigned first = static_cast<unsigned char>(sample[2 * i]);
+      const unsigned second = static_cast<unsigned char>(sample[2 * i + 1]);
+      const unsigned code = order == 0 ? first | (second << 8u) : (first << 8u) | second;
       tab = tab || code == 9;
       line_break = line_break || code == 10 || code == 13;
       high_nuls += code < 0x100 ? 1 : 0;
