@@ -25,7 +25,7 @@ inline bool ReferenceIsUtf16(std::string_view bytes) {
   if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
     return true;
   }
-  const std::string_view sample = bytes.substr(0, 65536);
+  const std::string_view sample = bytes.substr(0, 4096);
   const std::size_t pairs = sample.size() / 2;
   // Per byte order (0: little-endian, 1: big-endian): a TAB, a line break and
   // NULs in the high byte; NULs in the low byte.
