@@ -19,60 +19,69 @@
 
 namespace velkaro::endgame::scan {
 
-// The masks of a window that reaches past the text's end, made from a copy
-// padded with `filler`.
-template <std::size_t kReach, class Classify>
-Masks PaddedWindowOf(const Classify& classify, std::string_view text, std::size_t base,
-                     char filler) {
-  char padded[kWindow + kReach];
+// What `make` makes of a window that reaches past the text's end, made from
+// a copy padded with `filler`.
+template <class Word, std::size_t kReach, class Make>
+auto PaddedWindowOf(const Make& make, std::string_view text, std::size_t base, char filler) {
+  char padded[kWindowOf<Word> + kReach];
   std::memset(padded, filler, sizeof padded);
   std::memcpy(padded, text.data() + base, std::min(text.size() - base, sizeof padded));
-  return classify(padded);
+  return make(static_cast<const char*>(padded));
 }
 
-// The masks of the window of `text` at `base`, made from its bytes and the
+// What `make` makes of the window of `text` at `base`, from its bytes and the
 // kReach after them; past the text's end, bytes count as `filler`. Kept this
 // small so that it is inlined into the scans' loops: called out of line, each
 // window would pay for a call and its vector registers' save.
-template <std::size_t kReach, class Classify>
-Masks WindowOf(const Classify& classify, std::string_view text, std::size_t base, char filler) {
-  return base + kWindow + kReach <= text.size()
-             ? classify(text.data() + base)
-             : PaddedWindowOf<kReach>(classify, text, base, filler);
+template <class Word, std::size_t kReach, class Make>
+auto WindowOf(const Make& make, std::string_view text, std::size_t base, char filler) {
+  return base + kWindowOf<Word> + kReach <= text.size()
+             ? make(text.data() + base)
+             : PaddedWindowOf<Word, kReach>(make, text, base, filler);
 }
 
 // Where a line starts that is open after the window at `base` whose line
 // breaks are `breaks`: after the last of them, or at `before` if none.
-inline std::size_t LineStartAfter(std::size_t base, Bits breaks, std::size_t before) {
-  return breaks != 0 ? base + kWindow - static_cast<std::size_t>(std::countl_zero(breaks)) : before;
+template <class Word>
+std::size_t LineStartAfter(std::size_t base, Word breaks, std::size_t before) {
+  return breaks != 0 ? base + kWindowOf<Word> - static_cast<std::size_t>(std::countl_zero(breaks))
+                     : before;
 }
 
 // Decides every line of `lines` (a run of whole lines) at once per window,
-// from the masks `Classify` makes. kMasked is the level's length, up to
-// kMaskedBytes; kWhole says whether that is the whole level.
-template <template <std::size_t, bool> class Classify, std::size_t kMasked, bool kWhole>
+// from the masks `Classify` makes; see Reach for kEnds and kWhole.
+template <template <std::size_t, bool> class Classify, class Word, std::size_t kEnds, bool kWhole>
 void ScanWith(std::string_view lines, const std::string& level,
               const std::function<void(std::string_view)>& select) {
+  constexpr std::size_t kWindow = kWindowOf<Word>;
+  constexpr std::size_t kLast = kWindow - 1;  // the window's last byte
+  constexpr std::size_t kReach = Reach(kEnds, kWhole);
   const std::size_t size = lines.size();
   if (size == 0) {
     return;
   }
-  const Classify<kMasked, kWhole> classify(level);
+  const Classify<kEnds, kWhole> classify(level);
   const char* data = lines.data();
   const std::size_t n = level.size();
   // Past the run, every byte counts as a line break: the last line may lack one.
   const auto masks_at = [&](std::size_t base) {
-    return WindowOf<Reach(kMasked, kWhole)>(classify, lines, base, '\n');
+    return WindowOf<Word, kReach>(
+        [&](const char* at) { return classify.template Window<Word>(at); }, lines, base, '\n');
   };
+  const auto middle_at = [&](std::size_t base) {
+    return WindowOf<Word, kReach>(
+        [&](const char* at) { return classify.template Middle<Word>(at); }, lines, base, '\n');
+  };
+  const bool has_middle = classify.HasMiddle();
 
   // Whether the window's first byte is in its line's first field: the last
   // line break before it comes after the last TAB, or the run starts there.
-  Bits in_first_field = 1;
+  Word in_first_field = 1;
   std::size_t line_start = 0;  // of the line the window's first byte is in
   std::size_t base = 0;
-  Masks now = masks_at(0);
+  Masks<Word> now = masks_at(0);
   for (;;) {
-    Bits selected = 0;
+    Word selected = 0;
     // Windows that select no line, the most of them: a loop of its own, so
     // that what it keeps stays in the registers.
     for (;;) {
@@ -81,11 +90,14 @@ void ScanWith(std::string_view lines, const std::string& level,
       // first field and lands on what ends it, its first TAB or its line
       // break. A carry out of the window goes on into the next, as does a
       // line break at its end: a 1 at the next window's first byte for either.
-      const Bits fields = ~now.separators;
-      const Bits sum = fields + ((now.breaks << 1) | in_first_field);
-      in_first_field = Bits{sum < fields} | (now.breaks >> kLast);
+      const Word fields = ~now.separators;
+      const Word sum = fields + ((now.breaks << 1) | in_first_field);
+      in_first_field = Word{sum < fields} | (now.breaks >> kLast);
       // Candidates are TABs: those landed on are lines' first TABs.
       selected = sum & now.candidates;
+      if (selected != 0 && has_middle) {
+        selected &= middle_at(base);
+      }
       if (selected != 0) {
         break;
       }
@@ -106,15 +118,16 @@ void ScanWith(std::string_view lines, const std::string& level,
         // A longer level: its other bytes, then what ends the field.
         const std::size_t after = at + 1 + n;
         if (after > size ||
-            std::memcmp(data + at + 1 + kMasked, level.data() + kMasked, n - kMasked) != 0 ||
+            std::memcmp(data + at + 1 + kMaskedBytes, level.data() + kMaskedBytes,
+                        n - kMaskedBytes) != 0 ||
             (after < size && data[after] != '\t' && !IsLineBreak(data[after]))) {
           continue;
         }
       }
       // The line starts after the last line break before its first TAB: in
       // this window, or before it.
-      const std::size_t start = LineStartAfter(base, now.breaks & ~(~Bits{0} << tab), line_start);
-      const Bits breaks_after = tab == kLast ? 0 : now.breaks & (~Bits{0} << (tab + 1));
+      const std::size_t start = LineStartAfter(base, now.breaks & ~(~Word{0} << tab), line_start);
+      const Word breaks_after = tab == kLast ? 0 : now.breaks & (~Word{0} << (tab + 1));
       if (breaks_after != 0) {
         const std::size_t end = base + static_cast<std::size_t>(std::countr_zero(breaks_after));
         select(lines.substr(start, std::min(end, size) - start));
@@ -147,31 +160,20 @@ void ScanWith(std::string_view lines, const std::string& level,
   }
 }
 
-// Picks the scan for the level's length.
-template <template <std::size_t, bool> class Classify>
+// Picks the scan for the level's length, with windows of `Word`'s width.
+template <template <std::size_t, bool> class Classify, class Word = Bits>
 void Scan(std::string_view lines, const std::string& level,
           const std::function<void(std::string_view)>& select) {
   switch (level.size()) {
     case 0:
-      return ScanWith<Classify, 0, true>(lines, level, select);
+      return ScanWith<Classify, Word, 0, true>(lines, level, select);
     case 1:
-      return ScanWith<Classify, 1, true>(lines, level, select);
-    case 2:
-      return ScanWith<Classify, 2, true>(lines, level, select);
-    case 3:
-      return ScanWith<Classify, 3, true>(lines, level, select);
-    case 4:
-      return ScanWith<Classify, 4, true>(lines, level, select);
-    case 5:
-      return ScanWith<Classify, 5, true>(lines, level, select);
-    case 6:
-      return ScanWith<Classify, 6, true>(lines, level, select);
-    case 7:
-      return ScanWith<Classify, 7, true>(lines, level, select);
-    case 8:
-      return ScanWith<Classify, 8, true>(lines, level, select);
+      return ScanWith<Classify, Word, 1, true>(lines, level, select);
     default:
-      return ScanWith<Classify, kMaskedBytes, false>(lines, level, select);
+      if (level.size() <= kMaskedBytes) {
+        return ScanWith<Classify, Word, 2, true>(lines, level, select);
+      }
+      return ScanWith<Classify, Word, 2, false>(lines, level, select);
   }
 }
 
@@ -180,7 +182,8 @@ enum class Sought { kLineBreaks, kSeparators, kTabs };
 // A byte that is none of them, to fill a window past a text's end.
 constexpr char kNone = ' ';
 
-inline Bits Hits(const Masks& masks, Sought sought) {
+template <class Word>
+Word Hits(const Masks<Word>& masks, Sought sought) {
   switch (sought) {
     case Sought::kLineBreaks:
       return masks.breaks;
@@ -193,11 +196,12 @@ inline Bits Hits(const Masks& masks, Sought sought) {
 }
 
 // The first sought byte of `text`, or text.size().
-template <template <std::size_t, bool> class Classify>
+template <template <std::size_t, bool> class Classify, class Word = Bits>
 std::size_t FindFirst(std::string_view text, Sought sought) {
   const Classify<0, false> classify{std::string()};
-  for (std::size_t base = 0; base < text.size(); base += kWindow) {
-    if (const Bits hits = Hits(WindowOf<0>(classify, text, base, kNone), sought); hits != 0) {
+  const auto masks = [&](const char* at) { return classify.template Window<Word>(at); };
+  for (std::size_t base = 0; base < text.size(); base += kWindowOf<Word>) {
+    if (const Word hits = Hits(WindowOf<Word, 0>(masks, text, base, kNone), sought); hits != 0) {
       return base + static_cast<std::size_t>(std::countr_zero(hits));
     }
   }
@@ -207,13 +211,15 @@ std::size_t FindFirst(std::string_view text, Sought sought) {
 // The last sought byte of `text`, or std::string_view::npos. The windows end
 // at the text's end; the first may reach before its start, and is read from
 // its start instead: the bytes it then holds twice were searched, in vain.
-template <template <std::size_t, bool> class Classify>
+template <template <std::size_t, bool> class Classify, class Word = Bits>
 std::size_t FindLast(std::string_view text, Sought sought) {
+  constexpr std::size_t kWindow = kWindowOf<Word>;
   const Classify<0, false> classify{std::string()};
+  const auto masks = [&](const char* at) { return classify.template Window<Word>(at); };
   for (std::size_t end = text.size(); end > 0;) {
     const std::size_t base = end > kWindow ? end - kWindow : 0;
-    if (const Bits hits = Hits(WindowOf<0>(classify, text, base, kNone), sought); hits != 0) {
-      return base + kLast - static_cast<std::size_t>(std::countl_zero(hits));
+    if (const Word hits = Hits(WindowOf<Word, 0>(masks, text, base, kNone), sought); hits != 0) {
+      return base + kWindow - 1 - static_cast<std::size_t>(std::countl_zero(hits));
     }
     end = base;
   }

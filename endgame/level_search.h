@@ -9,12 +9,15 @@ namespace velkaro::endgame {
 
 // Finds the lines of one level in runs of whole lines, reading each byte once:
 // every window of the run (64 bytes, 32 in 32-bit code) is turned into bit
-// masks (its TABs and line breaks, and the TABs followed by the level and the
-// end of a field, compared in the vector registers), and every line of the
-// window is decided from the masks by bit operations, as the fastest JSON and
-// CSV parsers index their input. No line is looked at on its own unless it is
-// selected, or its level field starts with the first eight bytes of a longer
-// level; nothing restarts and nothing walks back, whatever the lines' shapes.
+// masks (its TABs and line breaks, and the TABs followed by the level's first
+// and last bytes and the end of a field, compared in the vector registers),
+// and every line of the window is decided from the masks by bit operations, as
+// the fastest JSON and CSV parsers index their input. The level's other bytes,
+// up to sixteen, are compared in the registers too, in the windows where a
+// line's level field has those ends. No line is looked at on its own unless it
+// is selected, or its level field starts with the first sixteen bytes of a
+// longer level; nothing restarts and nothing walks back, whatever the lines'
+// shapes.
 class LevelSearch {
  public:
   // The widest vectors the processor has, or SSE2, which every supported one has.

@@ -1,65 +1,10 @@
 // The scan and the byte searches with AVX2: this file alone is built for
 // processors that have it, and runs only where the processor says so
 // (runtime/cpu_features.h).
-#include <immintrin.h>
-
-#include <cstdint>
-#include <cstring>
-#include <initializer_list>
-
+#include "endgame/avx2_vectors.h"
 #include "endgame/level_scan.h"
 
 namespace velkaro::endgame::scan {
-
-namespace {
-
-// AVX2's instructions, 32 bytes at a time.
-class Avx2Vectors {
- public:
-  using Vector = __m256i;
-  static constexpr std::size_t kWidth = 32;
-
-  static Vector Load(const char* at) {
-    return _mm256_loadu_si256(reinterpret_cast<const Vector*>(at));
-  }
-  static Vector Splat(char byte) { return _mm256_set1_epi8(byte); }
-  static Vector Equal(Vector a, Vector b) { return _mm256_cmpeq_epi8(a, b); }
-  static Vector And(Vector a, Vector b) { return _mm256_and_si256(a, b); }
-  static std::uint32_t Mask(Vector hits) {
-    return static_cast<std::uint32_t>(_mm256_movemask_epi8(hits));
-  }
-
-  Vector Tabs(Vector bytes) const { return _mm256_cmpeq_epi8(bytes, tab_); }
-  Vector Breaks(Vector bytes) const { return OneOf(breaks_, bytes); }
-  Vector Separators(Vector bytes) const { return OneOf(separators_, bytes); }
-
- private:
-  // The bytes that are in `set`, a table of up to 16 bytes below 16, each at
-  // its own value's place: a byte of 16 or more never equals what it looks up
-  // (128 or more looks up 0, below it the table holds only small values or
-  // 0xFF).
-  static Vector OneOf(Vector set, Vector bytes) {
-    return _mm256_cmpeq_epi8(_mm256_shuffle_epi8(set, bytes), bytes);
-  }
-  static Vector Table(std::initializer_list<char> members) {
-    char table[32];
-    std::memset(table, 0xFF, sizeof table);
-    for (const char member : members) {
-      table[static_cast<unsigned char>(member)] = member;  // each 128-bit lane its own
-      table[16 + static_cast<unsigned char>(member)] = member;
-    }
-    return Load(table);
-  }
-
-  Vector tab_ = Splat('\t');
-  Vector breaks_ = Table({'\r', '\n'});
-  Vector separators_ = Table({'\t', '\r', '\n'});
-};
-
-template <std::size_t kMasked, bool kWhole>
-using ClassifyAvx2 = ClassifyWith<Avx2Vectors, kMasked, kWhole>;
-
-}  // namespace
 
 void ScanAvx2(std::string_view lines, const std::string& level,
               const std::function<void(std::string_view)>& select) {

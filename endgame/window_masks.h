@@ -22,67 +22,106 @@
 
 namespace velkaro::endgame::scan {
 
-// A window is as wide as the processor's words: 64 bytes, or 32 in 32-bit
-// code, where 64-bit bit operations take two instructions each.
+// A window is as wide as a word: 64 bytes, or 32 with 32-bit words. The
+// program's words are its processor's: in 32-bit code, 64-bit bit operations
+// take two instructions each.
 using Bits = std::conditional_t<sizeof(void*) >= 8, std::uint64_t, std::uint32_t>;
-constexpr std::size_t kWindow = 8 * sizeof(Bits);
-constexpr std::size_t kLast = kWindow - 1;  // the window's last byte
+template <class Word>
+constexpr std::size_t kWindowOf = 8 * sizeof(Word);
+
 // Level bytes compared in the vector registers; a longer level's other bytes
 // are compared only on lines whose level field starts with these.
-constexpr std::size_t kMaskedBytes = 8;
+constexpr std::size_t kMaskedBytes = 16;
 
 // A window's bit masks: bit i stands for the window's byte i.
+template <class Word>
 struct Masks {
-  Bits separators;  // TAB, CR or LF
-  Bits breaks;      // CR or LF
-  // TABs followed by the level's first kMasked bytes and, when those are the
-  // whole level, by a TAB, a CR or an LF: where a level field may start.
-  Bits candidates;
+  Word separators;  // TAB, CR or LF
+  Word breaks;      // CR or LF
+  // TABs followed by the level's ends (see LevelEnds): where a level field
+  // may start.
+  Word candidates;
 };
 
-// How many bytes past its window a window's masks are made from.
-constexpr std::size_t Reach(std::size_t masked, bool whole) {
-  return masked + (whole ? 1 : 0);
+// Which of the level's bytes a window's candidates are tested for at once,
+// whatever the level's length, so that the usual window costs the same for a
+// long level as for a short one: its first byte and the last of its masked
+// bytes (kEnds 2), its only byte (1), or none (0, the empty level or no
+// level at all). The bytes between are tested only in the windows where a
+// line's first TAB is such a candidate (Middle). kWhole: the masked bytes are
+// the whole level, and a TAB, CR or LF must follow them.
+constexpr std::size_t Reach(std::size_t ends, bool whole) {
+  // How many bytes past its window a window's masks are made from.
+  return ends == 0 ? (whole ? 1 : 0) : ends == 1 ? (whole ? 2 : 1) : kMaskedBytes + 1;
 }
 
 // The masks of a window made with the vectors of `Vectors`, kWidth bytes at
 // a time: the level's bytes are compared in the registers, each against the
 // bytes that many places on. `Vectors` holds the processor's instructions: its
 // Load, Splat, Equal, And and Mask, and its Tabs, Breaks and Separators.
-template <class Vectors, std::size_t kMasked, bool kWhole>
+template <class Vectors, std::size_t kEnds, bool kWhole>
 class ClassifyWith {
  public:
-  explicit ClassifyWith(const std::string& level) {
-    for (std::size_t k = 0; k < kMasked; ++k) {
+  explicit ClassifyWith(const std::string& level) : masked_(std::min(level.size(), kMaskedBytes)) {
+    for (std::size_t k = 0; k < masked_; ++k) {
       level_[k] = Vectors::Splat(level[k]);
     }
+    last_ = level_[masked_ > 0 ? masked_ - 1 : 0];
   }
 
-  Masks operator()(const char* at) const {
-    Masks masks{0, 0, 0};
-    for (std::size_t part = 0; part < kWindow / Vectors::kWidth; ++part) {
+  // The window's TABs and line breaks, and its TABs followed by the level's
+  // ends.
+  template <class Word>
+  Masks<Word> Window(const char* at) const {
+    Masks<Word> masks{0, 0, 0};
+    for (std::size_t part = 0; part < kWindowOf<Word> / Vectors::kWidth; ++part) {
       const char* const from = at + Vectors::kWidth * part;
       const auto bytes = Vectors::Load(from);
-      auto candidates = vectors_.Tabs(bytes);
-      for (std::size_t k = 0; k < kMasked; ++k) {
-        candidates =
-            Vectors::And(candidates, Vectors::Equal(Vectors::Load(from + 1 + k), level_[k]));
+      const auto tabs = vectors_.Tabs(bytes);
+      const auto breaks = vectors_.Breaks(bytes);
+      auto candidates = tabs;
+      if constexpr (kEnds >= 1) {
+        candidates = Vectors::And(candidates, Vectors::Equal(Vectors::Load(from + 1), level_[0]));
+      }
+      if constexpr (kEnds >= 2) {
+        candidates = Vectors::And(candidates, Vectors::Equal(Vectors::Load(from + masked_), last_));
       }
       if constexpr (kWhole) {
         candidates =
-            Vectors::And(candidates, vectors_.Separators(Vectors::Load(from + 1 + kMasked)));
+            Vectors::And(candidates, vectors_.Separators(Vectors::Load(from + 1 + masked_)));
       }
       const auto shift = static_cast<unsigned>(Vectors::kWidth * part);
-      masks.separators |= Bits{Vectors::Mask(vectors_.Separators(bytes))} << shift;
-      masks.breaks |= Bits{Vectors::Mask(vectors_.Breaks(bytes))} << shift;
-      masks.candidates |= Bits{Vectors::Mask(candidates)} << shift;
+      masks.separators |= Word{Vectors::Mask(Vectors::Or(tabs, breaks))} << shift;
+      masks.breaks |= Word{Vectors::Mask(breaks)} << shift;
+      masks.candidates |= Word{Vectors::Mask(candidates)} << shift;
     }
     return masks;
   }
 
+  // Whether any masked bytes lie between the level's ends.
+  bool HasMiddle() const { return kEnds >= 2 && masked_ > 2; }
+
+  // The window's places (its TABs among them) after which the masked bytes
+  // between the level's ends follow, from the second byte on.
+  template <class Word>
+  Word Middle(const char* at) const {
+    Word middle = 0;
+    for (std::size_t part = 0; part < kWindowOf<Word> / Vectors::kWidth; ++part) {
+      const char* const from = at + Vectors::kWidth * part;
+      auto same = Vectors::Equal(Vectors::Load(from + 2), level_[1]);
+      for (std::size_t k = 2; k + 1 < masked_; ++k) {
+        same = Vectors::And(same, Vectors::Equal(Vectors::Load(from + 1 + k), level_[k]));
+      }
+      middle |= Word{Vectors::Mask(same)} << static_cast<unsigned>(Vectors::kWidth * part);
+    }
+    return middle;
+  }
+
  private:
   Vectors vectors_;
-  typename Vectors::Vector level_[kMasked > 0 ? kMasked : 1];
+  std::size_t masked_;  // the level's bytes compared here
+  typename Vectors::Vector level_[kMaskedBytes] = {};
+  typename Vectors::Vector last_;  // the last masked byte's
 };
 
 #if defined(VELKARO_SSE2)
@@ -99,6 +138,7 @@ class Sse2Vectors {
   static Vector Splat(char byte) { return _mm_set1_epi8(byte); }
   static Vector Equal(Vector a, Vector b) { return _mm_cmpeq_epi8(a, b); }
   static Vector And(Vector a, Vector b) { return _mm_and_si128(a, b); }
+  static Vector Or(Vector a, Vector b) { return _mm_or_si128(a, b); }
   static std::uint32_t Mask(Vector hits) {
     return static_cast<std::uint32_t>(_mm_movemask_epi8(hits));
   }
@@ -115,31 +155,42 @@ class Sse2Vectors {
   Vector lf_ = Splat('\n');
 };
 
-template <std::size_t kMasked, bool kWhole>
-using Classify = ClassifyWith<Sse2Vectors, kMasked, kWhole>;
+template <std::size_t kEnds, bool kWhole>
+using Classify = ClassifyWith<Sse2Vectors, kEnds, kWhole>;
 
 #else
 
-// The masks of a window, a byte at a time.
-template <std::size_t kMasked, bool kWhole>
+// The masks of a window, a byte at a time: the candidates are tested for the
+// whole masked level at once, and Middle passes them all.
+template <std::size_t kEnds, bool kWhole>
 class Classify {
  public:
-  explicit Classify(std::string level) : level_(std::move(level)) {}
+  explicit Classify(const std::string& level)
+      : level_(level.substr(0, std::min(level.size(), kMaskedBytes))) {}
 
-  Masks operator()(const char* at) const {
-    Masks masks{0, 0, 0};
-    for (std::size_t i = 0; i < kWindow; ++i) {
+  template <class Word>
+  Masks<Word> Window(const char* at) const {
+    Masks<Word> masks{0, 0, 0};
+    const std::size_t n = kEnds == 0 ? 0 : level_.size();
+    for (std::size_t i = 0; i < kWindowOf<Word>; ++i) {
       const bool is_break = at[i] == '\r' || at[i] == '\n';
-      masks.separators |= Bits{at[i] == '\t' || is_break} << i;
-      masks.breaks |= Bits{is_break} << i;
-      bool candidate = at[i] == '\t' && std::equal(at + i + 1, at + i + 1 + kMasked, level_.data());
+      masks.separators |= Word{at[i] == '\t' || is_break} << i;
+      masks.breaks |= Word{is_break} << i;
+      bool candidate = at[i] == '\t' && std::equal(at + i + 1, at + i + 1 + n, level_.data());
       if constexpr (kWhole) {
-        const char after = at[i + 1 + kMasked];
+        const char after = at[i + 1 + n];
         candidate = candidate && (after == '\t' || IsLineBreak(after));
       }
-      masks.candidates |= Bits{candidate} << i;
+      masks.candidates |= Word{candidate} << i;
     }
     return masks;
+  }
+
+  bool HasMiddle() const { return false; }
+
+  template <class Word>
+  Word Middle(const char*) const {
+    return ~Word{0};
   }
 
  private:

@@ -1,6 +1,6 @@
 // libFuzzer target over the line reader, the level search, the line writer, the
 // rebuild and the level shown at start.
-// An input is: a byte giving the level's length (0 to 15: bits 0 to 2 and 4) and whether
+// An input is: a byte giving the level's length (0 to 31: bits 0 to 2, 4 and 5) and whether
 // the level is typed as the text those bytes stand for in the files' code page
 // (bit 3: Chinese and other non-ASCII levels) or as UTF-8, the level, a byte
 // giving the read block and write buffer sizes (1 to 70), then the position list.
@@ -96,8 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const auto mode = static_cast<unsigned char>(input[0]);
-  // Levels up to 15 bytes: longer than the eight the scan compares by masks.
-  const std::size_t level_length = (mode & 7u) | ((mode >> 1) & 8u);
+  // Levels up to 31 bytes: longer than the sixteen the scan compares by masks.
+  const std::size_t level_length = (mode & 7u) | ((mode >> 1) & 24u);
   input.remove_prefix(1);
   if (input.size() < level_length + 1) {
     return 0;
@@ -151,6 +151,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       });
       Check(fast == expected);
     }
+    // With the 32-byte windows of 32-bit code.
+    std::string narrow;
+    endgame::scan::Scan<endgame::scan::Classify, std::uint32_t>(
+        list, *field, [&](std::string_view line) { narrow.append(line).append("\r\n"); });
+    Check(narrow == expected);
   }
 
   // The byte searches find what the string's own searches find, with SSE2

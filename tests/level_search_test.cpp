@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <iterator>
 #include <random>
@@ -14,6 +15,7 @@
 #include "endgame/line_writer.h"
 #include "runtime/cpu_features.h"
 #include "runtime/files.h"
+#include "tests/level_scan_narrow.h"
 #include "tests/support/reference_selection.h"
 #include "tests/support/scratch_folder.h"
 
@@ -23,16 +25,30 @@ namespace {
 using Lines = std::vector<std::string>;
 
 // The lines the scan selects, with the widest vectors the processor has; with
-// SSE2 alone, it must select the same.
+// SSE2 alone, and with the 32-byte windows of 32-bit code, it must select the same.
 Lines Fast(std::string_view run, std::string_view level) {
-  Lines lines[2];
+  std::vector<Lines> lines;
+  const auto add = [&](const auto& scan) {
+    scan([&](std::string_view line) { lines.back().emplace_back(line); });
+  };
   for (const auto vectors : {LevelSearch::Vectors::kWidest, LevelSearch::Vectors::kSse2}) {
-    Lines& each = lines[vectors == LevelSearch::Vectors::kSse2];
-    LevelSearch(level, vectors).ForEachLine(run, [&](std::string_view line) {
-      each.emplace_back(line);
-    });
+    lines.emplace_back();
+    add([&](const auto& select) { LevelSearch(level, vectors).ForEachLine(run, select); });
   }
-  EXPECT_EQ(lines[0], lines[1]) << "the widest vectors and SSE2 disagree";
+  const std::string level_bytes(level);
+  lines.emplace_back();
+  add([&](const auto& select) {
+    scan::Scan<scan::Classify, std::uint32_t>(run, level_bytes, select);
+  });
+#if defined(VELKARO_AVX2_SCAN)
+  if (runtime::ProcessorHasAvx2()) {
+    lines.emplace_back();
+    add([&](const auto& select) { tests::ScanAvx2WithNarrowWindows(run, level_bytes, select); });
+  }
+#endif
+  for (std::size_t other = 1; other < lines.size(); ++other) {
+    EXPECT_EQ(lines[0], lines[other]) << "scan " << other << " disagrees with the widest vectors";
+  }
   return lines[0];
 }
 
@@ -88,7 +104,8 @@ TEST(LevelSearch, LooksAtEveryPlaceOfALongRun) {
 }
 
 // A random list over a small alphabet that makes fields, every terminator and
-// near-misses common, and a level of 0 to 4 bytes, or one longer than eight.
+// near-misses common, and a level of any length up to 20 bytes, itself and
+// with one byte changed strewn over the list as level fields.
 struct RandomCase {
   std::string list;
   std::string level;
@@ -96,14 +113,32 @@ struct RandomCase {
 
 RandomCase RandomList(std::mt19937& random, std::size_t longest) {
   static const std::string alphabet = "\t\t\t\r\n\n12 a";
-  static const std::string levels[] = {"",  "1",   "2",    "12",        "1 ",
-                                       "a", "21a", "1212", "121212121", "1212121212"};
+  static const std::string levels[] = {"",
+                                       "1",
+                                       "2",
+                                       "12",
+                                       "1 ",
+                                       "a",
+                                       "21a",
+                                       "1212",
+                                       "121212121",
+                                       "1212121212",
+                                       "1a1212121212121a",
+                                       "12121212121212121",
+                                       "1a121212121212121212"};
   RandomCase each;
   each.list.resize(random() % longest);
   for (char& c : each.list) {
     c = alphabet[random() % alphabet.size()];
   }
   each.level = levels[random() % std::size(levels)];
+  for (std::size_t strewn = random() % 4; strewn > 0 && !each.list.empty(); --strewn) {
+    std::string field = "\t" + each.level;
+    if (random() % 2 == 0 && !each.level.empty()) {
+      field[1 + random() % each.level.size()] = 'x';
+    }
+    each.list.insert(random() % each.list.size(), field);
+  }
   return each;
 }
 
