@@ -105,19 +105,36 @@ class ClassifyWith {
   // between the level's ends follow, from the second byte on.
   template <class Word>
   Word Middle(const char* at) const {
+    return MiddleOfAny<Word>(at, std::make_index_sequence<kMaskedBytes - 2>());
+  }
+
+ private:
+  // Middle, with the comparisons written out for each length: a loop over
+  // them would take twice as long.
+  template <class Word, std::size_t... kLength>
+  Word MiddleOfAny(const char* at, std::index_sequence<kLength...>) const {
+    Word middle = 0;
+    static_cast<void>(
+        ((masked_ == kLength + 3 && (middle = MiddleOf<Word, kLength + 3>(at), true)) || ...));
+    return middle;
+  }
+
+  template <class Word, std::size_t kMasked>
+  Word MiddleOf(const char* at) const {
     Word middle = 0;
     for (std::size_t part = 0; part < kWindowOf<Word> / Vectors::kWidth; ++part) {
       const char* const from = at + Vectors::kWidth * part;
       auto same = Vectors::Equal(Vectors::Load(from + 2), level_[1]);
-      for (std::size_t k = 2; k + 1 < masked_; ++k) {
-        same = Vectors::And(same, Vectors::Equal(Vectors::Load(from + 1 + k), level_[k]));
+      [&]<std::size_t... k>(std::index_sequence<k...>) {
+        ((same = Vectors::And(same, Vectors::Equal(Vectors::Load(from + 3 + k), level_[2 + k]))),
+         ...);
       }
+      (std::make_index_sequence<kMasked - 3>());
       middle |= Word{Vectors::Mask(same)} << static_cast<unsigned>(Vectors::kWidth * part);
     }
     return middle;
   }
 
- private:
   Vectors vectors_;
   std::size_t masked_;  // the level's bytes compared here
   typename Vectors::Vector level_[kMaskedBytes] = {};
