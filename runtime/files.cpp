@@ -195,11 +195,9 @@ void RemoveLeftoverReplacements(const std::filesystem::path& target) {
   const std::filesystem::path target_name = target.filename();
   // Housekeeping after a rebuild that succeeded: a folder that cannot be listed
   // keeps its leftovers for a later run, and that is all.
-  system::ForEachPlainFile(target.parent_path(), [&](const std::filesystem::path& path) {
+  system::RemovePlainFilesIn(target.parent_path(), [&](const std::filesystem::path& path) {
     const auto maker = MakerOf(path.filename(), target_name);
-    if (maker && *maker != system::CurrentProcessId() && !system::ProcessIsRunning(*maker)) {
-      system::RemovePlainFile(path);
-    }
+    return maker && *maker != system::CurrentProcessId() && !system::ProcessIsRunning(*maker);
   });
 }
 

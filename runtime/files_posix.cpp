@@ -105,6 +105,10 @@ bool HeldByAnother(const std::filesystem::path&) {
   return false;
 }
 
+namespace {
+
+// Calls visit(path) for each plain file in `folder`: no folder, and no
+// symbolic link. False when the folder cannot be listed.
 bool ForEachPlainFile(const std::filesystem::path& folder,
                       const std::function<void(const std::filesystem::path&)>& visit) {
   DIR* listing = ::opendir(folder.c_str());
@@ -123,9 +127,16 @@ bool ForEachPlainFile(const std::filesystem::path& folder,
   return true;
 }
 
-Outcome RemovePlainFile(const std::filesystem::path& path) {
-  // unlink removes the name, never what a link points to.
-  return Remove(path);
+}  // namespace
+
+bool RemovePlainFilesIn(const std::filesystem::path& folder,
+                        const std::function<bool(const std::filesystem::path&)>& choose) {
+  return ForEachPlainFile(folder, [&](const std::filesystem::path& path) {
+    if (choose(path)) {
+      // unlink removes the name, never what a link points to.
+      Remove(path);
+    }
+  });
 }
 
 bool VirtualizedCopyOf(const std::filesystem::path&, std::filesystem::path&) {

@@ -55,13 +55,12 @@ Outcome Remove(const std::filesystem::path& path);
 // Whether another program has the file open, which keeps it from being replaced.
 bool HeldByAnother(const std::filesystem::path& path);
 
-// Calls visit(path) for each plain file in `folder`: no folder, and no
-// symbolic link or other reparse point. False when the folder cannot be listed.
-bool ForEachPlainFile(const std::filesystem::path& folder,
-                      const std::function<void(const std::filesystem::path&)>& visit);
-// Removes the file only while it is still a plain file of its folder, never
-// what a link points to.
-Outcome RemovePlainFile(const std::filesystem::path& path);
+// Removes each plain file of `folder` (no folder, and no symbolic link or other
+// reparse point) that choose(path) picks, only while it is still a plain file
+// of that folder, never what a link points to; a read-only one too, as unlink
+// does. False when the folder cannot be listed.
+bool RemovePlainFilesIn(const std::filesystem::path& folder,
+                        const std::function<bool(const std::filesystem::path&)>& choose);
 
 // Where this process is not virtualized, but Windows keeps a virtualized copy
 // of `file` (in VirtualStore) that programs it virtualizes read instead: true,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <memory>
+#include <optional>
 
 #include "runtime/files_system.h"
 #include "runtime/long_path.h"
@@ -184,26 +185,6 @@ bool HeldByAnother(const std::filesystem::path& path) {
   return false;
 }
 
-bool ForEachPlainFile(const std::filesystem::path& folder,
-                      const std::function<void(const std::filesystem::path&)>& visit) {
-  // The extended-length form lists folders past MAX_PATH too.
-  WIN32_FIND_DATAW entry{};
-  const HANDLE listing =
-      ::FindFirstFileExW((ExtendedPath(folder) + L"\\*").c_str(), FindExInfoBasic, &entry,
-                         FindExSearchNameMatch, nullptr, 0);
-  if (listing == INVALID_HANDLE_VALUE) {
-    return false;
-  }
-  do {
-    // For a reparse point, dwReserved0 holds its tag.
-    if (IsPlainFile(entry.dwFileAttributes, entry.dwReserved0)) {
-      visit(folder / entry.cFileName);
-    }
-  } while (::FindNextFileW(listing, &entry));
-  ::FindClose(listing);
-  return true;
-}
-
 namespace {
 
 // How a handle's resolved name is spelled: with its volume's DOS name
@@ -253,6 +234,26 @@ std::wstring ResolvedFolderName(const std::filesystem::path& folder, NameForm fo
   ::CloseHandle(handle);
   return name;
 }
+
+// A folder's resolved names, asked once for all its files: were the folder
+// replaced meanwhile, its files would resolve to other names, which then
+// match none.
+class FolderNames {
+ public:
+  explicit FolderNames(std::filesystem::path folder) : folder_(std::move(folder)) {}
+
+  const std::wstring& Of(NameForm form) {
+    std::optional<std::wstring>& name = names_[form == NameForm::kDos ? 0 : 1];
+    if (!name) {
+      name = ResolvedFolderName(folder_, form);
+    }
+    return *name;
+  }
+
+ private:
+  std::filesystem::path folder_;
+  std::optional<std::wstring> names_[2];
+};
 
 // Where Windows keeps the files that this process writes in `folder` (a
 // resolved name), when it virtualizes the process; empty when it does not.
@@ -308,9 +309,35 @@ bool SpelledByAnotherEntry(const std::wstring& path) {
   return could && AnEntryAboveSpells(path, true);
 }
 
-}  // namespace
+// Marks the file to go when its last handle closes: the name goes then.
+BOOL MarkForRemoval(HANDLE file) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+}
 
-Outcome RemovePlainFile(const std::filesystem::path& path) {
+// Clears the read-only attribute of the file open as `file`. Through a handle
+// of that same file, not its name: the name may by now be another file's.
+BOOL DropReadOnly(HANDLE file, DWORD attributes) {
+  const HANDLE writable = ::ReOpenFile(file, FILE_WRITE_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+  if (writable == INVALID_HANDLE_VALUE) {
+    return FALSE;
+  }
+  FILE_BASIC_INFO basic{};  // times of 0 are left as they are
+  basic.FileAttributes = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
+  if (basic.FileAttributes == 0) {
+    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;  // 0 would leave them as they are
+  }
+  const BOOL dropped = ::SetFileInformationByHandle(writable, FileBasicInfo, &basic, sizeof basic);
+  const DWORD error = ::GetLastError();
+  ::CloseHandle(writable);
+  ::SetLastError(error);
+  return dropped;
+}
+
+// Removes the file only while it is still a plain file of its folder.
+Outcome RemovePlainFile(const std::filesystem::path& path, FolderNames& folder_names) {
   const HANDLE file = ::CreateFileW(ExtendedPath(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -324,10 +351,10 @@ Outcome RemovePlainFile(const std::filesystem::path& path) {
   // only in letter case is another file.
   FILE_ATTRIBUTE_TAG_INFO attributes{};
   std::wstring resolved = ResolvedName(file, NameForm::kDos);
-  std::wstring folder = ResolvedFolderName(path.parent_path(), NameForm::kDos);
+  std::wstring folder = folder_names.Of(NameForm::kDos);
   if (resolved.empty() || folder.empty()) {
     resolved = ResolvedName(file, NameForm::kBelowVolume);
-    folder = ResolvedFolderName(path.parent_path(), NameForm::kBelowVolume);
+    folder = folder_names.Of(NameForm::kBelowVolume);
   }
   const std::wstring name = L"\\" + path.filename().native();
   const auto in_folder = [&] {
@@ -341,10 +368,14 @@ Outcome RemovePlainFile(const std::filesystem::path& path) {
       ::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &attributes, sizeof attributes) &&
       IsPlainFile(attributes.FileAttributes, attributes.ReparseTag) && !resolved.empty() &&
       in_folder();
-  FILE_DISPOSITION_INFO disposition{};
-  disposition.DeleteFile = TRUE;
-  const BOOL removed = plain && ::SetFileInformationByHandle(file, FileDispositionInfo,
-                                                             &disposition, sizeof disposition);
+  BOOL removed = plain && MarkForRemoval(file);
+  if (!removed && plain && ::GetLastError() == ERROR_ACCESS_DENIED &&
+      (attributes.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    // Read-only, as a copy from a disc or a restore from some backups leaves
+    // files: removed all the same, as unlink removes it elsewhere, so that
+    // it does not stay to be tried again by every later run.
+    removed = DropReadOnly(file, attributes.FileAttributes) && MarkForRemoval(file);
+  }
   const DWORD error = ::GetLastError();
   ::CloseHandle(file);
   if (!plain) {
@@ -352,6 +383,38 @@ Outcome RemovePlainFile(const std::filesystem::path& path) {
   }
   ::SetLastError(error);
   return OutcomeOf(removed);
+}
+
+bool ForEachPlainFile(const std::filesystem::path& folder,
+                      const std::function<void(const std::filesystem::path&)>& visit) {
+  // The extended-length form lists folders past MAX_PATH too.
+  WIN32_FIND_DATAW entry{};
+  const HANDLE listing =
+      ::FindFirstFileExW((ExtendedPath(folder) + L"\\*").c_str(), FindExInfoBasic, &entry,
+                         FindExSearchNameMatch, nullptr, 0);
+  if (listing == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  do {
+    // For a reparse point, dwReserved0 holds its tag.
+    if (IsPlainFile(entry.dwFileAttributes, entry.dwReserved0)) {
+      visit(folder / entry.cFileName);
+    }
+  } while (::FindNextFileW(listing, &entry));
+  ::FindClose(listing);
+  return true;
+}
+
+}  // namespace
+
+bool RemovePlainFilesIn(const std::filesystem::path& folder,
+                        const std::function<bool(const std::filesystem::path&)>& choose) {
+  FolderNames folder_names(folder);
+  return ForEachPlainFile(folder, [&](const std::filesystem::path& path) {
+    if (choose(path)) {
+      RemovePlainFile(path, folder_names);
+    }
+  });
 }
 
 bool VirtualizedCopyOf(const std::filesystem::path& file, std::filesystem::path& copy) {

@@ -411,10 +411,11 @@ class ProgramInADeeperFolder : public Program {
   ProgramInADeeperFolder() : Program(FolderNameFor(255)) {}
 };
 
-// After a rebuild, the new files that ended runs left are removed, and nothing
-// else: not another name, not the file of a copy that still runs, and never
-// through a link what it points to, even a file whose name differs only in
-// letter case. Process ID 3 is never a Windows process's: its run has ended.
+// After a rebuild, the new files that ended runs left are removed, a read-only
+// one too, and nothing else: not another name, not the file of a copy that
+// still runs, and never through a link what it points to (its read-only
+// attribute kept), even a file whose name differs only in letter case.
+// Process ID 3 is never a Windows process's: its run has ended.
 TEST_F(ProgramInADeeperFolder, RemovesWhatEndedRunsLeftAndNothingElse) {
   ASSERT_EQ(folder_.path().wstring().size(), 255u);
   ASSERT_NE(Start(), nullptr);
@@ -433,8 +434,11 @@ TEST_F(ProgramInADeeperFolder, RemovesWhatEndedRunsLeftAndNothingElse) {
   }
   WriteBytes(endgames_ / "VIRLA.EPD.3-0.tmp", "left");
   WriteBytes(endgames_ / "VIRLA.EPD.3-999.tmp", "left");
+  ASSERT_TRUE(::SetFileAttributesW((endgames_ / "VIRLA.EPD.3-999.tmp").c_str(),
+                                   FILE_ATTRIBUTE_READONLY));
   const fs::path outside = folder_.path() / "outside.txt";
   WriteBytes(outside, "kept");
+  ASSERT_TRUE(::SetFileAttributesW(outside.c_str(), FILE_ATTRIBUTE_READONLY));
   const fs::path link = endgames_ / "VIRLA.EPD.3-1.tmp";
   ASSERT_TRUE(MakeSymbolicLink(link, outside));
   ASSERT_TRUE(MakeSymbolicLink(endgames_ / "VIRLA.EPD.3-2.tmp", endgames_ / "virla.epd.3-2.TMP"));
@@ -445,11 +449,13 @@ TEST_F(ProgramInADeeperFolder, RemovesWhatEndedRunsLeftAndNothingElse) {
   EXPECT_EQ(AnswerMessageBox().text, L"调整完毕共 3 关");
   EXPECT_EQ(program_->WaitForExit(), 0u);
   EXPECT_EQ(ReadBytes(outside), "kept");
+  EXPECT_NE(::GetFileAttributesW(outside.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
   EXPECT_EQ(ReadBytes(endgames_ / "virla.epd.3-2.TMP"), "kept");
   std::sort(kept.begin(), kept.end());
   EXPECT_EQ(EntriesOf(endgames_), kept);
   EXPECT_TRUE(tests::SameBytes(ReadBytes(set_), kLevel12));
   RemoveSymbolicLink(link);
+  ::SetFileAttributesW(outside.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // A leftover's name that links to a file elsewhere is passed over: on another
