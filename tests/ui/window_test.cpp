@@ -434,8 +434,8 @@ TEST_F(ProgramInADeeperFolder, RemovesWhatEndedRunsLeftAndNothingElse) {
   }
   WriteBytes(endgames_ / "VIRLA.EPD.3-0.tmp", "left");
   WriteBytes(endgames_ / "VIRLA.EPD.3-999.tmp", "left");
-  ASSERT_TRUE(::SetFileAttributesW((endgames_ / "VIRLA.EPD.3-999.tmp").c_str(),
-                                   FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(
+      ::SetFileAttributesW((endgames_ / "VIRLA.EPD.3-999.tmp").c_str(), FILE_ATTRIBUTE_READONLY));
   const fs::path outside = folder_.path() / "outside.txt";
   WriteBytes(outside, "kept");
   ASSERT_TRUE(::SetFileAttributesW(outside.c_str(), FILE_ATTRIBUTE_READONLY));
