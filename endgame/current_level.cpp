@@ -6,6 +6,7 @@
 #include "endgame/byte_search.h"
 #include "endgame/lines.h"
 #include "endgame/messages.h"
+#include "endgame/text_encoding.h"
 #include "runtime/codepage.h"
 #include "runtime/failure.h"
 #include "runtime/files.h"
@@ -94,9 +95,15 @@ std::optional<std::string> ReadCurrentLevel(const EndgamePaths& paths) {
   }
   runtime::InputFile file(paths.endgame_set);
   SetReader set(file);
-  const std::uint64_t first_line = Utf8MarkLength(file);
+  // A set saved as UTF-16 is told by a line break of its own, looked for at
+  // its start and at its end, where its last line is read anyway.
+  const std::uint64_t first_line = CheckEncoding(file, kSetEncodingSample);
+  const std::uint64_t size = file.Size();
+  if (size > kSetEncodingSample) {
+    CheckEncodingAt(file, size - kSetEncodingSample, kSetEncodingSample);
+  }
   // The last line with a level field is the line of the last TAB.
-  const auto last_tab = set.FindBackward(file.Size(), FindLastTab);
+  const auto last_tab = set.FindBackward(size, FindLastTab);
   if (!last_tab) {
     return std::nullopt;
   }

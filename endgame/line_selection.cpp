@@ -5,8 +5,8 @@
 
 namespace velkaro::endgame {
 
-void CopyLinesOfLevel(runtime::InputFile& file, std::string_view level, LineWriter& writer,
-                      const std::function<void()>& before_each, std::size_t block_size) {
+ListFacts CopyLinesOfLevel(runtime::InputFile& file, std::string_view level, LineWriter& writer,
+                           const std::function<void()>& before_each, std::size_t block_size) {
   const LevelSearch search(level);
   LineBlocks blocks(file, block_size);
   for (;;) {
@@ -24,18 +24,19 @@ void CopyLinesOfLevel(runtime::InputFile& file, std::string_view level, LineWrit
         writer.EndLine();
       }
     } else {
-      return;
+      return {blocks.HeldNul()};
     }
   }
 }
 
-void ReadAllLines(runtime::InputFile& file) {
+ListFacts ReadAllLines(runtime::InputFile& file) {
   LineBlocks blocks(file);
   while (!blocks.Next().empty() || blocks.AtLongLine()) {
     if (blocks.AtLongLine()) {
       blocks.PassLongLine(0);
     }
   }
+  return {blocks.HeldNul()};
 }
 
 }  // namespace velkaro::endgame

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "endgame/messages.h"
+#include "endgame/text_encoding.h"
 #include "runtime/failure.h"
 #include "runtime/files.h"
 #include "runtime/read_ahead.h"
@@ -42,51 +43,6 @@ char* AlignedIn(char* storage) {
 // Where `count` bytes start, after an aligned place, so that they end at one.
 std::size_t LeadBefore(std::size_t count) {
   return (kReadAlignment - count % kReadAlignment) % kReadAlignment;
-}
-
-// Notepad's "Unicode" and "Unicode big endian" start with these; the UTF-8 mark
-// is what Notepad puts before UTF-8 text.
-constexpr std::string_view kUtf16Little = "\xFF\xFE";
-constexpr std::string_view kUtf16Big = "\xFE\xFF";
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-
-// How much of a file's start tells whether it is UTF-16 without a mark: one
-// page, which the system reads whole anyway (a larger sample made the lookup
-// at start read more of a set it otherwise reads only at its end), and lines
-// of up to about 2,000 characters.
-constexpr std::size_t kEncodingSample = 4096;
-
-// Whether bytes that start a file are UTF-16 saved without a byte order mark.
-// Either sign tells it, in one byte order:
-// - a TAB and a line break as UTF-16 characters, each a NUL beside the code at
-//   an even offset, which no list of the code page holds: its lines have TABs
-//   and breaks, but NULs beside both there only by an unlikely chance;
-// - as Windows' own guess (IsTextUnicode) tells ASCII text: at least two whole
-//   characters, NULs in one half of the pairs of bytes in at least half of
-//   them, and never in the other.
-// A line with NUL bytes here and there in its fields is text of the code page,
-// to be copied as it is.
-bool IsUtf16WithoutMark(std::string_view start) {
-  const std::size_t pairs = start.size() / 2;
-  for (const std::size_t high : {std::size_t{1}, std::size_t{0}}) {  // little-endian: high second
-    const std::size_t low = 1 - high;
-    bool tab = false;
-    bool line_break = false;
-    std::size_t nuls = 0;    // in the high half
-    std::size_t others = 0;  // in the low half
-    for (std::size_t pair = 0; pair < pairs; ++pair) {
-      const char code = start[2 * pair + low];
-      const bool ascii = start[2 * pair + high] == '\0';
-      nuls += ascii ? 1 : 0;
-      others += code == '\0' ? 1 : 0;
-      tab = tab || (ascii && code == '\t');
-      line_break = line_break || (ascii && (code == '\r' || code == '\n'));
-    }
-    if ((tab && line_break) || (pairs >= 2 && others == 0 && 2 * nuls >= pairs)) {
-      return true;
-    }
-  }
-  return false;
 }
 
 // Where a long line's level field stands while the line is read through.
@@ -138,26 +94,6 @@ class LevelFieldReader {
 
 }  // namespace
 
-std::size_t Utf8MarkLength(runtime::InputFile& file) {
-  // The marks are looked for in the file's first bytes, wherever it is read from.
-  const auto start = std::make_unique_for_overwrite<char[]>(kEncodingSample);
-  std::size_t filled = 0;
-  while (filled < kEncodingSample) {
-    const std::size_t read =
-        file.ReadAt(filled, std::span<char>(start.get() + filled, kEncodingSample - filled));
-    if (read == 0) {
-      break;
-    }
-    filled += read;
-  }
-  const std::string_view first(start.get(), filled);
-  if (first.starts_with(kUtf16Little) || first.starts_with(kUtf16Big) ||
-      IsUtf16WithoutMark(first)) {
-    throw runtime::Failure(Utf16FileMessage(file.path()));
-  }
-  return first.starts_with(kUtf8Mark) ? kUtf8Mark.size() : 0;
-}
-
 // A block holds at least a CR and the byte after it, to tell CR LF from a lone
 // CR. Its storage has room for an alignment and a lead besides.
 LineBlocks::LineBlocks(runtime::InputFile& file, std::size_t block_size)
@@ -166,7 +102,8 @@ LineBlocks::LineBlocks(runtime::InputFile& file, std::size_t block_size)
   if (capacity_ >= kBlockSize) {
     spare_ = std::make_unique_for_overwrite<char[]>(capacity_ + 2 * kReadAlignment);
     try {
-      ahead_ = std::make_unique<runtime::ReadAhead>(file_);
+      ahead_ = std::make_unique<runtime::ReadAhead>(
+          file_, [this](std::span<const char> read) { NoteNul(read); });
     } catch (const std::system_error&) {
       // No thread to read on (the system is out of them): this one reads.
     }
@@ -207,9 +144,15 @@ void LineBlocks::TakeReadAhead() {
   at_end_ = at_end;
 }
 
+void LineBlocks::NoteNul(std::span<const char> read) {
+  // Once one is seen, nothing more is to be learnt.
+  held_nul_ = held_nul_ || HoldsNul(std::string_view(read.data(), read.size()));
+}
+
 void LineBlocks::Fill() {
   while (!at_end_ && filled_ < capacity_) {
     const std::size_t read = file_.Read(std::span<char>(Block() + filled_, capacity_ - filled_));
+    NoteNul(std::span<const char>(Block() + filled_, read));
     filled_ += read;
     at_end_ = read == 0;
   }
@@ -230,7 +173,7 @@ void LineBlocks::Drop(std::size_t count) {
 
 void LineBlocks::SkipByteOrderMark() {
   // Nothing is read yet: the mark's bytes are the next ones.
-  const std::size_t mark = Utf8MarkLength(file_);
+  const std::size_t mark = CheckEncoding(file_, kListEncodingSample);
   char discarded[3];
   while (buffer_offset_ < mark) {
     const std::size_t read =

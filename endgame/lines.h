@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -69,11 +70,6 @@ inline bool CanBeLevelField(std::string_view level) {
   return level.find_first_of("\t\r\n") == std::string_view::npos;
 }
 
-// Position files are ANSI text: one saved as UTF-16, with a byte order mark or
-// without, is refused (a runtime::Failure naming it). Returns the length of a
-// UTF-8 byte order mark at its start, which is no part of the first line, or 0.
-std::size_t Utf8MarkLength(runtime::InputFile& file);
-
 // A line longer than a block. It is never held whole: it is read through once
 // for its end and its level field, and read again only to be copied.
 struct LongLine {
@@ -85,8 +81,8 @@ struct LongLine {
 
 // Reads a position file in blocks of a fixed size and hands it out as runs of
 // whole lines, so that callers can scan many lines at once; memory stays the
-// block's whatever the lines' lengths. A file saved as UTF-16 is refused, and a
-// UTF-8 byte order mark is no part of the first line.
+// block's whatever the lines' lengths. A file proven to be UTF-16 is refused
+// (text_encoding.h), and a UTF-8 byte order mark is no part of the first line.
 class LineBlocks {
  public:
   static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
@@ -108,9 +104,15 @@ class LineBlocks {
   // Hands out the bytes of a long line that was passed, in order, in pieces.
   void ReadLongLine(const LongLine& line, const std::function<void(std::string_view)>& piece);
 
+  // Whether a byte read so far was NUL: no ANSI list is expected to hold one,
+  // every UTF-16 list with a TAB does.
+  bool HeldNul() const { return held_nul_; }
+
  private:
   // Reads until the block is full or the file is at its end.
   void Fill();
+  // Notes whether bytes just read hold a NUL; on the thread that read them.
+  void NoteNul(std::span<const char> read);
   // Starts reading the next block, behind what is left of this one, while the
   // caller scans the run handed out; TakeReadAhead() makes it the block, if
   // one was started.
@@ -139,6 +141,8 @@ class LineBlocks {
   bool at_end_ = false;
   bool started_ = false;
   bool at_long_line_ = false;
+  // Set on the reading thread, read once its read was waited for.
+  bool held_nul_ = false;
 };
 
 }  // namespace velkaro::endgame

@@ -26,6 +26,13 @@ std::string Utf16FileMessage(const std::filesystem::path& file) {
          "请用记事本打开它，另存为时把编码选为 ANSI，然后再试。没有作任何更改。";
 }
 
+std::string NulBytesMessage(const std::filesystem::path& file) {
+  return "列表" + runtime::texts::Quoted(file) +
+         "中没有一行属于这个级别，而且其中含有空字节（NUL）：它可能是以 Unicode（UTF-16）"
+         "编码保存的，本程序只能读取 ANSI（GBK）编码的文本。为免把残局题库换成空的，"
+         "没有作任何更改。如果是这样，请用记事本打开它，另存为时把编码选为 ANSI，然后再试。";
+}
+
 std::string FileChangedMessage(const std::filesystem::path& file) {
   return "列表" + runtime::texts::Quoted(file) +
          "在读取时被另一个程序改动了。没有作任何更改，请等它写完后再试。";

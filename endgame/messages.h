@@ -20,6 +20,7 @@ std::string StagesMessage(int count);
 std::string EndgameFolderMissingMessage(const std::filesystem::path& endgame_folder);
 std::string EndgameFolderIsAFileMessage(const std::filesystem::path& endgame_folder);
 std::string Utf16FileMessage(const std::filesystem::path& file);
+std::string NulBytesMessage(const std::filesystem::path& file);
 std::string FileChangedMessage(const std::filesystem::path& file);
 std::string TooManyStagesMessage(int limit, const std::filesystem::path& endgame_set);
 std::string TwoCopiesMessage(const std::filesystem::path& endgame_set,

@@ -26,14 +26,12 @@ std::string RebuildEndgameSet(const EndgamePaths& paths, std::string_view level_
     throw runtime::Failure(TwoCopiesMessage(paths.endgame_set, *copy));
   }
   runtime::InputFile position_list(paths.position_list);
-  // Under Wine a Unix program may write the list while it is read, which
-  // Windows' sharing rules keep other Windows programs from doing.
-  const std::uint64_t list_size = position_list.Size();
   runtime::ReplacementFile new_set(paths.endgame_set);
   int count = 0;
+  ListFacts list;
   if (can_match) {
     LineWriter writer(new_set);
-    CopyLinesOfLevel(position_list, *level, writer, [&] {
+    list = CopyLinesOfLevel(position_list, *level, writer, [&] {
       if (count == kMaxStages) {
         throw runtime::Failure(TooManyStagesMessage(kMaxStages, paths.endgame_set));
       }
@@ -42,10 +40,17 @@ std::string RebuildEndgameSet(const EndgamePaths& paths, std::string_view level_
     writer.Flush();
   } else {
     // A list that cannot be read is a failure whatever the level.
-    ReadAllLines(position_list);
+    list = ReadAllLines(position_list);
   }
-  if (position_list.BytesRead() != list_size || position_list.Size() != list_size) {
+  // Under Wine a Unix program may write the list while it is read, which
+  // Windows' sharing rules keep other Windows programs from doing.
+  if (position_list.ChangedSinceOpen()) {
     throw runtime::Failure(FileChangedMessage(paths.position_list));
+  }
+  // A UTF-16 list that its first bytes did not prove to be one selects no
+  // line, read as ANSI: the set is not to be emptied for that.
+  if (count == 0 && list.held_nul) {
+    throw runtime::Failure(NulBytesMessage(paths.position_list));
   }
   new_set.Finish();
 

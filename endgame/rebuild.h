@@ -22,6 +22,8 @@ inline constexpr int kTicked = 1;
 // place only once it is complete and the settings are open, so on any failure
 // (a runtime::Failure) the old set and the settings are as they were. Only when
 // saving the settings fails after that does the failure say the set is new.
+// A list proven to be UTF-16, changed while it was read, or holding NUL bytes
+// where no line was selected is such a failure.
 std::string RebuildEndgameSet(const EndgamePaths& paths, std::string_view level_text,
                               int cleared_state, runtime::SettingsStore& settings);
 

@@ -10,7 +10,8 @@
 // selected lines, each a byte-exact copy with CR LF, and that the level shown
 // at start is the level field of the last line that has one. Small blocks
 // make most lines longer than a block, which are read in another way. A list
-// saved as UTF-16 is refused; a UTF-8 byte order mark is no part of a line.
+// proven to be UTF-16 is refused, and so is one with NUL bytes that selects
+// nothing; a UTF-8 byte order mark is no part of a line.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -111,21 +112,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::ofstream(paths.position_list, std::ios::binary | std::ios::trunc)
       .write(file_bytes.data(), static_cast<std::streamsize>(file_bytes.size()));
 
-  // A file saved as UTF-16 is refused, by the rebuild and the lookup alike.
-  if (tests::ReferenceIsUtf16(file_bytes)) {
+  // A file proven to be UTF-16 is refused, by the rebuild and the lookup.
+  const auto refused_as = [&](const std::string& expected, auto call) {
+    try {
+      call();
+    } catch (const runtime::Failure& failure) {
+      return failure.what() == expected;
+    }
+    return false;
+  };
+  if (tests::ReferenceIsUtf16(file_bytes, 64 * 1024, false)) {
     tests::MemorySettings settings;
-    const auto refused = [&](auto call) {
-      try {
-        call();
-      } catch (const runtime::Failure& failure) {
-        return std::string(failure.what()).find("UTF-16") != std::string::npos;
-      }
-      return false;
-    };
-    Check(refused([&] { endgame::RebuildEndgameSet(paths, level, endgame::kTicked, settings); }));
+    Check(refused_as(endgame::Utf16FileMessage(paths.position_list), [&] {
+      endgame::RebuildEndgameSet(paths, level, endgame::kTicked, settings);
+    }));
     Check(!settings.Value("kestrow\\gui\\last").has_value());
+  }
+  if (tests::ReferenceIsUtf16(file_bytes, 4 * 1024, true)) {
     fs::copy_file(paths.position_list, paths.endgame_set, fs::copy_options::overwrite_existing);
-    Check(refused([&] { endgame::ReadCurrentLevel(paths); }));
+    Check(refused_as(endgame::Utf16FileMessage(paths.endgame_set),
+                     [&] { endgame::ReadCurrentLevel(paths); }));
+    return 0;
+  }
+  if (tests::ReferenceIsUtf16(file_bytes, 64 * 1024, false)) {
     return 0;
   }
   // A UTF-8 byte order mark is no part of the first line.
@@ -226,6 +235,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The rebuild itself, through the files.
   tests::MemorySettings settings;
   if (count > endgame::kMaxStages) {
+    return 0;
+  }
+  // Nothing selected from a list with NUL bytes, which may be UTF-16 read
+  // as ANSI: refused, the set as it was.
+  if (count == 0 && file_bytes.find('\0') != std::string_view::npos) {
+    const std::string before = Read(paths.endgame_set);
+    Check(refused_as(endgame::NulBytesMessage(paths.position_list), [&] {
+      endgame::RebuildEndgameSet(paths, level, endgame::kTicked, settings);
+    }));
+    Check(Read(paths.endgame_set) == before && !settings.Value("kestrow\\gui\\last"));
     return 0;
   }
   const std::string message = endgame::RebuildEndgameSet(paths, level, endgame::kTicked, settings);

@@ -91,10 +91,20 @@ bool RetriedWhileBusy(Call call) {
 
 }  // namespace
 
+bool ChangedWhileRead(const FileState& at_open, const FileState& at_end, std::uint64_t bytes_read,
+                      bool read_past_end) {
+  return bytes_read != at_open.size || read_past_end || at_end != at_open;
+}
+
 InputFile::InputFile(const std::filesystem::path& path) : path_(path) {
   // Some systems open a folder for reading as if it were a file.
   if (KindIfKnown(path) == system::Kind::kFolder || !system::OpenToRead(path, handle_)) {
     throw FileFailure(texts::kOpen, path);
+  }
+  if (!system::StateOf(handle_, at_open_)) {
+    const std::uint32_t code = LastSystemError();
+    system::Close(handle_);
+    throw FileFailure(texts::kRead, path, code);
   }
 }
 
@@ -103,9 +113,21 @@ InputFile::~InputFile() {
 }
 
 std::size_t InputFile::Read(std::span<char> into) {
+  // Past the end the file had at open, bytes belong to another version of
+  // it, or to no file at all (a link to an endless device has a size of 0):
+  // one byte read there tells whether there are any, and none is handed out.
+  const std::uint64_t left = at_open_.size - std::min(bytes_read_, at_open_.size);
+  char probe = 0;
+  const std::span<char> wanted =
+      left == 0 ? std::span<char>(&probe, 1)
+                : into.first(static_cast<std::size_t>(std::min<std::uint64_t>(into.size(), left)));
   std::size_t read = 0;
-  if (!system::ReadSome(handle_, into, read)) {
+  if (!system::ReadSome(handle_, wanted, read)) {
     throw FileFailure(texts::kRead, path_);
+  }
+  if (left == 0) {
+    read_past_end_ = read_past_end_ || read > 0;
+    return 0;
   }
   bytes_read_ += read;
   return read;
@@ -117,6 +139,14 @@ std::size_t InputFile::ReadAt(std::uint64_t offset, std::span<char> into) {
     throw FileFailure(texts::kRead, path_);
   }
   return read;
+}
+
+bool InputFile::ChangedSinceOpen() {
+  FileState now;
+  if (!system::StateOf(handle_, now)) {
+    throw FileFailure(texts::kRead, path_);
+  }
+  return ChangedWhileRead(at_open_, now, bytes_read_, read_past_end_);
 }
 
 std::uint64_t InputFile::Size() {
@@ -195,7 +225,7 @@ void RemoveLeftoverReplacements(const std::filesystem::path& target) {
   const std::filesystem::path target_name = target.filename();
   // Housekeeping after a rebuild that succeeded: a folder that cannot be listed
   // keeps its leftovers for a later run, and that is all.
-  system::RemovePlainFilesIn(target.parent_path(), [&](const std::filesystem::path& path) {
+  system::RemoveLeftoversIn(target.parent_path(), [&](const std::filesystem::path& path) {
     const auto maker = MakerOf(path.filename(), target_name);
     return maker && *maker != system::CurrentProcessId() && !system::ProcessIsRunning(*maker);
   });

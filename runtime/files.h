@@ -7,11 +7,13 @@
 #include <span>
 #include <string_view>
 
+#include "runtime/file_state.h"
 #include "runtime/native_handle.h"
 
 namespace velkaro::runtime {
 
 // A file open for reading, as bytes. Every failure throws Failure naming the file.
+// Read hands out the file as it was at open: never past the size it had then.
 class InputFile {
  public:
   explicit InputFile(const std::filesystem::path& path);
@@ -19,20 +21,24 @@ class InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  // Reads the next bytes into `into`; returns how many, 0 only at the end of the file.
+  // Reads the next bytes into `into`; returns how many, 0 only at the end of
+  // the file as it was at open, or before it where the file ends sooner.
   std::size_t Read(std::span<char> into);
   // Reads from `offset` on, without moving the position of Read.
   std::size_t ReadAt(std::uint64_t offset, std::span<char> into);
   std::uint64_t Size();
-  // How many bytes Read has read so far.
-  std::uint64_t BytesRead() const { return bytes_read_; }
+  // Whether the file, read through with Read, was changed since it was opened
+  // (ChangedWhileRead).
+  bool ChangedSinceOpen();
 
   const std::filesystem::path& path() const { return path_; }
 
  private:
   std::filesystem::path path_;
   NativeHandle handle_{};
+  FileState at_open_;
   std::uint64_t bytes_read_ = 0;
+  bool read_past_end_ = false;
 };
 
 // A new file that is to replace `target` whole. It is created exclusively, under

@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 
 #include "runtime/files_system.h"
+#include "runtime/leftover_name.h"
 
 namespace velkaro::runtime::system {
 
@@ -49,6 +51,21 @@ bool SizeOf(NativeHandle file, std::uint64_t& size) {
     return false;
   }
   size = static_cast<std::uint64_t>(status.st_size);
+  return true;
+}
+
+bool StateOf(NativeHandle file, FileState& state) {
+  struct stat status {};
+  if (::fstat(file, &status) != 0) {
+    return false;
+  }
+  // In nanoseconds; a write stamps them with the kernel's tick.
+  const auto nanoseconds = [](const timespec& time) {
+    return std::int64_t{time.tv_sec} * 1000000000 + time.tv_nsec;
+  };
+  state.size = static_cast<std::uint64_t>(status.st_size);
+  state.write_time = nanoseconds(status.st_mtim);
+  state.change_time = nanoseconds(status.st_ctim);
   return true;
 }
 
@@ -105,38 +122,32 @@ bool HeldByAnother(const std::filesystem::path&) {
   return false;
 }
 
-namespace {
-
-// Calls visit(path) for each plain file in `folder`: no folder, and no
-// symbolic link. False when the folder cannot be listed.
-bool ForEachPlainFile(const std::filesystem::path& folder,
-                      const std::function<void(const std::filesystem::path&)>& visit) {
+bool RemoveLeftoversIn(const std::filesystem::path& folder,
+                       const std::function<bool(const std::filesystem::path&)>& choose) {
   DIR* listing = ::opendir(folder.c_str());
   if (listing == nullptr) {
     return false;
   }
   while (const dirent* entry = ::readdir(listing)) {
     const std::filesystem::path path = folder / entry->d_name;
-    // lstat: a link is not followed, it is a link.
+    // lstat: a link is not followed, it is a link. A name is all there is to
+    // a file's place here.
     struct stat status {};
-    if (::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
-      visit(path);
+    if (!choose(path) || ::lstat(path.c_str(), &status) != 0) {
+      continue;
+    }
+    LeftoverFacts facts;
+    facts.plain_file = S_ISREG(status.st_mode);
+    facts.in_folder = true;
+    facts.names = static_cast<std::uint32_t>(status.st_nlink);
+    facts.seconds_since_write = static_cast<std::int64_t>(::time(nullptr) - status.st_mtime);
+    if (MayRemoveLeftover(facts)) {
+      // unlink removes the name, never what a link points to.
+      Remove(path);
     }
   }
   ::closedir(listing);
   return true;
-}
-
-}  // namespace
-
-bool RemovePlainFilesIn(const std::filesystem::path& folder,
-                        const std::function<bool(const std::filesystem::path&)>& choose) {
-  return ForEachPlainFile(folder, [&](const std::filesystem::path& path) {
-    if (choose(path)) {
-      // unlink removes the name, never what a link points to.
-      Remove(path);
-    }
-  });
 }
 
 bool VirtualizedCopyOf(const std::filesystem::path&, std::filesystem::path&) {

@@ -11,6 +11,7 @@
 #include <span>
 #include <string_view>
 
+#include "runtime/file_state.h"
 #include "runtime/native_handle.h"
 
 namespace velkaro::runtime::system {
@@ -21,6 +22,7 @@ bool ReadSome(NativeHandle file, std::span<char> into, std::size_t& read);
 // A read from `offset` that leaves the position of ReadSome where it was.
 bool ReadSomeAt(NativeHandle file, std::uint64_t offset, std::span<char> into, std::size_t& read);
 bool SizeOf(NativeHandle file, std::uint64_t& size);
+bool StateOf(NativeHandle file, FileState& state);
 // Closes the file; false only when what it held could not be written out.
 bool Close(NativeHandle file);
 
@@ -55,12 +57,12 @@ Outcome Remove(const std::filesystem::path& path);
 // Whether another program has the file open, which keeps it from being replaced.
 bool HeldByAnother(const std::filesystem::path& path);
 
-// Removes each plain file of `folder` (no folder, and no symbolic link or other
-// reparse point) that choose(path) picks, only while it is still a plain file
-// of that folder, never what a link points to; a read-only one too, as unlink
-// does. False when the folder cannot be listed.
-bool RemovePlainFilesIn(const std::filesystem::path& folder,
-                        const std::function<bool(const std::filesystem::path&)>& choose);
+// Removes each file of `folder` that choose(path) picks by its name, where
+// MayRemoveLeftover says so of the facts gathered through a handle of it that
+// follows no link: never what a link points to; a read-only one too, as
+// unlink does. False when the folder cannot be listed.
+bool RemoveLeftoversIn(const std::filesystem::path& folder,
+                       const std::function<bool(const std::filesystem::path&)>& choose);
 
 // Where this process is not virtualized, but Windows keeps a virtualized copy
 // of `file` (in VirtualStore) that programs it virtualizes read instead: true,

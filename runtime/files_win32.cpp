@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <optional>
 
 #include "runtime/files_system.h"
+#include "runtime/leftover_name.h"
 #include "runtime/long_path.h"
 #include "runtime/plain_file.h"
 #include "runtime/virtual_store.h"
@@ -73,6 +75,20 @@ bool SizeOf(NativeHandle file, std::uint64_t& size) {
   const bool known = ::GetFileSizeEx(file, &value) != FALSE;
   size = static_cast<std::uint64_t>(value.QuadPart);
   return known;
+}
+
+bool StateOf(NativeHandle file, FileState& state) {
+  // Both times in 100 ns; NTFS stamps a write's change at once, in memory,
+  // whichever handle asks. Wine gives a Unix file's modification and status
+  // change times.
+  FILE_BASIC_INFO basic{};
+  if (!SizeOf(file, state.size) ||
+      !::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
+    return false;
+  }
+  state.write_time = basic.LastWriteTime.QuadPart;
+  state.change_time = basic.ChangeTime.QuadPart;
+  return true;
 }
 
 bool Close(NativeHandle file) {
@@ -235,35 +251,6 @@ std::wstring ResolvedFolderName(const std::filesystem::path& folder, NameForm fo
   return name;
 }
 
-// A folder's resolved names, asked once for all its files: were the folder
-// replaced meanwhile, its files would resolve to other names, which then
-// match none.
-class FolderNames {
- public:
-  explicit FolderNames(std::filesystem::path folder) : folder_(std::move(folder)) {}
-
-  const std::wstring& Of(NameForm form) {
-    std::optional<std::wstring>& name = names_[form == NameForm::kDos ? 0 : 1];
-    if (!name) {
-      name = ResolvedFolderName(folder_, form);
-    }
-    return *name;
-  }
-
- private:
-  std::filesystem::path folder_;
-  std::optional<std::wstring> names_[2];
-};
-
-// Where Windows keeps the files that this process writes in `folder` (a
-// resolved name), when it virtualizes the process; empty when it does not.
-std::wstring ResolvedTwin(const std::wstring& folder) {
-  if (folder.empty() || !ProcessIsVirtualized()) {
-    return {};
-  }
-  return VirtualStoreTwin(ResolvedFolderName(VirtualStoreFolder(), NameForm::kDos), folder);
-}
-
 // Whether a folder above `path` (extended, "\\?\C:\...") holds an entry whose
 // own name spells the rest of the path (`whole`), or begins with it (a path
 // that ends in a backslash: the entry would stand for something in it).
@@ -293,51 +280,126 @@ bool AnEntryAboveSpells(const std::wstring& path, bool whole) {
   return false;
 }
 
-// Whether another entry spells the path of the file `path` too. No Windows
-// name holds a backslash, but Wine shows Unix names as they are: a link to the
-// Unix file "ENDGAMES\x" of the folder above resolves to the text of "x" in
-// ENDGAMES. Asked once a folder whether any entry above it could, then, where
-// one could, of each file: a folder of many leftovers is listed once.
-bool SpelledByAnotherEntry(const std::wstring& path) {
-  const std::wstring folder = path.substr(0, path.rfind(L'\\'));
-  thread_local std::wstring asked;
-  thread_local bool could = false;
-  if (folder != asked) {
-    could = AnEntryAboveSpells(folder + L"\\", false);
-    asked = folder;
+// What one clean-up asks once of the set's folder, for all its files, and
+// forgets with it: its resolved names (were the folder replaced meanwhile, its
+// files would resolve to other names, which then match none), the folder of
+// its twin in VirtualStore, and whether an entry above a folder could spell a
+// file's path.
+class FolderNames {
+ public:
+  explicit FolderNames(std::filesystem::path folder) : folder_(std::move(folder)) {}
+
+  const std::wstring& Of(NameForm form) {
+    std::optional<std::wstring>& name = names_[form == NameForm::kDos ? 0 : 1];
+    if (!name) {
+      name = ResolvedFolderName(folder_, form);
+    }
+    return *name;
   }
-  return could && AnEntryAboveSpells(path, true);
-}
 
-// Marks the file to go when its last handle closes: the name goes then.
-BOOL MarkForRemoval(HANDLE file) {
-  FILE_DISPOSITION_INFO disposition{};
-  disposition.DeleteFile = TRUE;
-  return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
-}
+  // Where Windows keeps the files that this process writes in `folder` (a
+  // resolved name), when it virtualizes the process; empty when it does not.
+  std::wstring TwinOf(const std::wstring& folder) {
+    if (folder.empty() || !ProcessIsVirtualized()) {
+      return {};
+    }
+    if (!store_) {
+      store_ = ResolvedFolderName(VirtualStoreFolder(), NameForm::kDos);
+    }
+    return VirtualStoreTwin(*store_, folder);
+  }
 
-// Clears the read-only attribute of the file open as `file`. Through a handle
-// of that same file, not its name: the name may by now be another file's.
-BOOL DropReadOnly(HANDLE file, DWORD attributes) {
+  // Whether another entry spells the path of the file `path` too. No Windows
+  // name holds a backslash, but Wine shows Unix names as they are: a link to
+  // the Unix file "ENDGAMES\x" of the folder above resolves to the text of
+  // "x" in ENDGAMES. Asked once a folder whether any entry above it could,
+  // then, where one could, of each file: a folder of many leftovers is listed
+  // once.
+  bool SpelledByAnotherEntry(const std::wstring& path) {
+    const std::wstring folder = path.substr(0, path.rfind(L'\\'));
+    const auto [asked, is_new] = could_spell_.try_emplace(folder, false);
+    if (is_new) {
+      asked->second = AnEntryAboveSpells(folder + L"\\", false);
+    }
+    return asked->second && AnEntryAboveSpells(path, true);
+  }
+
+ private:
+  std::filesystem::path folder_;
+  std::optional<std::wstring> names_[2];
+  std::optional<std::wstring> store_;
+  std::map<std::wstring, bool> could_spell_;
+};
+
+// FILE_DISPOSITION_INFO_EX (Windows 10 1809), which older headers lack.
+struct DispositionInfoEx {
+  DWORD flags;
+};
+constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+constexpr DWORD kDispositionDelete = 0x1;           // FILE_DISPOSITION_FLAG_DELETE
+constexpr DWORD kDispositionIgnoreReadOnly = 0x10;  // ..._IGNORE_READONLY_ATTRIBUTE
+
+// Sets the attributes of the file open as `file`, through a handle of that
+// same file, not its name: the name may by now be another file's.
+BOOL SetAttributes(HANDLE file, DWORD attributes) {
   const HANDLE writable = ::ReOpenFile(file, FILE_WRITE_ATTRIBUTES,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
   if (writable == INVALID_HANDLE_VALUE) {
     return FALSE;
   }
   FILE_BASIC_INFO basic{};  // times of 0 are left as they are
-  basic.FileAttributes = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
-  if (basic.FileAttributes == 0) {
-    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;  // 0 would leave them as they are
-  }
-  const BOOL dropped = ::SetFileInformationByHandle(writable, FileBasicInfo, &basic, sizeof basic);
+  basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;  // 0: left too
+  const BOOL set = ::SetFileInformationByHandle(writable, FileBasicInfo, &basic, sizeof basic);
   const DWORD error = ::GetLastError();
   ::CloseHandle(writable);
   ::SetLastError(error);
-  return dropped;
+  return set;
 }
 
-// Removes the file only while it is still a plain file of its folder.
-Outcome RemovePlainFile(const std::filesystem::path& path, FolderNames& folder_names) {
+// Marks the file open as `file` (with DELETE access) to go when its last
+// handle closes: the name goes then. A read-only one too, as unlink removes
+// it elsewhere, so that it does not stay to be tried again by every later run
+// (a copy from a disc or a restore from some backups leaves files read-only).
+// Where Windows can (10 1809 and later, NTFS) the attribute is ignored, not
+// touched; elsewhere it is cleared first, which the clean-up does only for a
+// file that has no other name, and put back should the removal still fail.
+BOOL MarkForRemoval(HANDLE file, DWORD attributes) {
+  DispositionInfoEx ignoring{kDispositionDelete | kDispositionIgnoreReadOnly};
+  if (::SetFileInformationByHandle(file, kFileDispositionInfoEx, &ignoring, sizeof ignoring)) {
+    return TRUE;
+  }
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  if (::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition)) {
+    return TRUE;
+  }
+  const bool read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  if (::GetLastError() != ERROR_ACCESS_DENIED || !read_only ||
+      !SetAttributes(file, attributes & ~DWORD{FILE_ATTRIBUTE_READONLY})) {
+    return FALSE;
+  }
+  if (::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition)) {
+    return TRUE;
+  }
+  const DWORD error = ::GetLastError();
+  SetAttributes(file, attributes);
+  ::SetLastError(error);
+  return FALSE;
+}
+
+// Seconds from a file time to now, by this machine's clock.
+std::int64_t SecondsSince(FILETIME time) {
+  FILETIME now{};
+  ::GetSystemTimeAsFileTime(&now);
+  const auto ticks = [](FILETIME t) {
+    return static_cast<std::int64_t>((std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime);
+  };
+  return (ticks(now) - ticks(time)) / 10000000;  // in 100 ns
+}
+
+// Removes the leftover at `path` where the facts gathered through a handle
+// of it say it may go (MayRemoveLeftover).
+Outcome RemoveLeftover(const std::filesystem::path& path, FolderNames& folder_names) {
   const HANDLE file = ::CreateFileW(ExtendedPath(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -350,6 +412,7 @@ Outcome RemovePlainFile(const std::filesystem::path& path, FolderNames& folder_n
   // as both names are spelled by the same call: a target whose name differs
   // only in letter case is another file.
   FILE_ATTRIBUTE_TAG_INFO attributes{};
+  BY_HANDLE_FILE_INFORMATION identity{};
   std::wstring resolved = ResolvedName(file, NameForm::kDos);
   std::wstring folder = folder_names.Of(NameForm::kDos);
   if (resolved.empty() || folder.empty()) {
@@ -359,26 +422,25 @@ Outcome RemovePlainFile(const std::filesystem::path& path, FolderNames& folder_n
   const std::wstring name = L"\\" + path.filename().native();
   const auto in_folder = [&] {
     if (resolved == folder + name) {
-      return !SpelledByAnotherEntry(ExtendedPath(path));
+      return !folder_names.SpelledByAnotherEntry(ExtendedPath(path));
     }
-    const std::wstring twin = ResolvedTwin(folder);
-    return !twin.empty() && resolved == twin + name && !SpelledByAnotherEntry(twin + name);
+    const std::wstring twin = folder_names.TwinOf(folder);
+    return !twin.empty() && resolved == twin + name &&
+           !folder_names.SpelledByAnotherEntry(twin + name);
   };
-  const bool plain =
+  LeftoverFacts facts;
+  facts.plain_file =
       ::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &attributes, sizeof attributes) &&
-      IsPlainFile(attributes.FileAttributes, attributes.ReparseTag) && !resolved.empty() &&
-      in_folder();
-  BOOL removed = plain && MarkForRemoval(file);
-  if (!removed && plain && ::GetLastError() == ERROR_ACCESS_DENIED &&
-      (attributes.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    // Read-only, as a copy from a disc or a restore from some backups leaves
-    // files: removed all the same, as unlink removes it elsewhere, so that
-    // it does not stay to be tried again by every later run.
-    removed = DropReadOnly(file, attributes.FileAttributes) && MarkForRemoval(file);
-  }
+      IsPlainFile(attributes.FileAttributes, attributes.ReparseTag) &&
+      ::GetFileInformationByHandle(file, &identity);
+  facts.in_folder = facts.plain_file && !resolved.empty() && in_folder();
+  facts.names = identity.nNumberOfLinks;
+  facts.seconds_since_write = SecondsSince(identity.ftLastWriteTime);
+  const bool may = MayRemoveLeftover(facts);
+  const BOOL removed = may && MarkForRemoval(file, attributes.FileAttributes);
   const DWORD error = ::GetLastError();
   ::CloseHandle(file);
-  if (!plain) {
+  if (!may) {
     return Outcome::kFailed;
   }
   ::SetLastError(error);
@@ -407,12 +469,12 @@ bool ForEachPlainFile(const std::filesystem::path& folder,
 
 }  // namespace
 
-bool RemovePlainFilesIn(const std::filesystem::path& folder,
-                        const std::function<bool(const std::filesystem::path&)>& choose) {
+bool RemoveLeftoversIn(const std::filesystem::path& folder,
+                       const std::function<bool(const std::filesystem::path&)>& choose) {
   FolderNames folder_names(folder);
   return ForEachPlainFile(folder, [&](const std::filesystem::path& path) {
     if (choose(path)) {
-      RemovePlainFile(path, folder_names);
+      RemoveLeftover(path, folder_names);
     }
   });
 }

@@ -48,4 +48,9 @@ std::optional<unsigned long> LeftoverMaker(std::string_view name, std::string_vi
   return static_cast<unsigned long>(*process);
 }
 
+bool MayRemoveLeftover(const LeftoverFacts& facts) {
+  return facts.plain_file && facts.in_folder && facts.names == 1 &&
+         facts.seconds_since_write >= kLeftoverQuietSeconds;
+}
+
 }  // namespace velkaro::runtime

@@ -23,7 +23,8 @@ void WaitAwake(Ready ready) {
 
 }  // namespace
 
-ReadAhead::ReadAhead(InputFile& file) : file_(file), worker_([this] { Work(); }) {}
+ReadAhead::ReadAhead(InputFile& file, Inspect inspect)
+    : file_(file), inspect_(std::move(inspect)), worker_([this] { Work(); }) {}
 
 ReadAhead::~ReadAhead() {
   {
@@ -82,6 +83,7 @@ void ReadAhead::Work() {
         }
         read += got;
       }
+      inspect_(into.first(read));
     } catch (...) {
       failure = std::current_exception();
     }

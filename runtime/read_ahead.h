@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <span>
 #include <thread>
@@ -18,7 +19,10 @@ class InputFile;
 // caller does not touch the file, nor the bytes being read into, meanwhile.
 class ReadAhead {
  public:
-  explicit ReadAhead(InputFile& file);
+  // Each read's bytes are handed to `inspect` on the reading thread, while
+  // they are still in its processor's cache; what it throws is the read's.
+  using Inspect = std::function<void(std::span<const char>)>;
+  ReadAhead(InputFile& file, Inspect inspect);
   // Waits for a read under way; its failure, if any, is dropped.
   ~ReadAhead();
   ReadAhead(const ReadAhead&) = delete;
@@ -34,6 +38,7 @@ class ReadAhead {
   void Work();
 
   InputFile& file_;
+  Inspect inspect_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::span<char> into_;

@@ -82,9 +82,19 @@ class RegistrySection : public SettingsSection {
     const std::wstring wide_key = Utf8ToWide(key);
     const std::wstring wide_value = Utf8ToWide(value);
     const auto bytes = static_cast<DWORD>((wide_value.size() + 1) * sizeof(wchar_t));
-    const LSTATUS status =
-        ::RegSetValueExW(key_, wide_key.c_str(), 0, REG_SZ,
-                         reinterpret_cast<const BYTE*>(wide_value.c_str()), bytes);
+    const auto set = [&] {
+      return ::RegSetValueExW(key_, wide_key.c_str(), 0, REG_SZ,
+                              reinterpret_cast<const BYTE*>(wide_value.c_str()), bytes);
+    };
+    LSTATUS status = set();
+    if (status == ERROR_KEY_DELETED) {
+      // Another copy removed the empty keys it had made on the way (its
+      // probe's) while this one made the section below them: made again, once.
+      ::RegCloseKey(key_);
+      key_ = nullptr;
+      Create();
+      status = set();
+    }
     if (status != ERROR_SUCCESS) {
       throw SystemFailure(texts::WriteSettingAction(name_ + "\\" + std::string(key)),
                           static_cast<std::uint32_t>(status));
@@ -122,9 +132,14 @@ class RegistrySection : public SettingsSection {
 
  private:
   void Create() {
-    const LSTATUS status =
-        ::RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          kSectionAccess, nullptr, &key_, nullptr);
+    const auto create = [&] {
+      return ::RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr,
+                               REG_OPTION_NON_VOLATILE, kSectionAccess, nullptr, &key_, nullptr);
+    };
+    LSTATUS status = create();
+    if (status == ERROR_KEY_DELETED) {
+      status = create();  // a key on the way was removed as it was opened: once more
+    }
     if (status != ERROR_SUCCESS) {
       key_ = nullptr;
       Fail(status);

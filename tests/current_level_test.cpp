@@ -83,13 +83,24 @@ TEST_F(CurrentLevel, ASetThatCannotBeReadIsAFailureThatSaysWhy) {
   const std::string set =
       std::string(folder.begin(), folder.end()) +
       (fs::path::preferred_separator == '/' ? "/ENDGAMES/VIRLA.EPD" : "\\ENDGAMES\\VIRLA.EPD");
-  WriteBytes(paths_.endgame_set, std::string("\xFF\xFE"
-                                             "5\0",
-                                             4));
-  EXPECT_EQ(failure_of(),
-            "文件“" + set +
-                "”是以 Unicode（UTF-16）编码保存的，本程序只能读取 ANSI（GBK）编码的文本。"
-                "请用记事本打开它，另存为时把编码选为 ANSI，然后再试。没有作任何更改。");
+  // UTF-16 told by its mark, or by a CR LF of its own in its last page, past
+  // a first line of 3,000 characters (中, U+4E2D).
+  std::string long_first_line;
+  for (int i = 0; i < 3000; ++i) {
+    long_first_line += "\x2D\x4E";
+  }
+  for (const std::string& utf16 : {std::string("\xFF\xFE"
+                                               "5\0",
+                                               4),
+                                   long_first_line + std::string("\t\0"
+                                                                 "5\0\r\0\n\0",
+                                                                 8)}) {
+    WriteBytes(paths_.endgame_set, utf16);
+    EXPECT_EQ(failure_of(),
+              "文件“" + set +
+                  "”是以 Unicode（UTF-16）编码保存的，本程序只能读取 ANSI（GBK）编码的文本。"
+                  "请用记事本打开它，另存为时把编码选为 ANSI，然后再试。没有作任何更改。");
+  }
   fs::remove(paths_.endgame_set);
   fs::create_directory(paths_.endgame_set);
   EXPECT_EQ(failure_of(), "无法打开文件“" + set + "”：这是一个文件夹，不是文件");

@@ -64,36 +64,82 @@ TEST_F(FailedRebuild, OneStageTooManyChangesNothing) {
   ExpectNothingChanged();
 }
 
-// ASCII text in UTF-16, little- or big-endian.
-std::string Utf16(std::string_view ascii, bool big_endian = false) {
+// Text in UTF-16, little- or big-endian.
+std::string Utf16(std::u16string_view text, bool big_endian = false) {
   std::string bytes;
-  for (const char each : ascii) {
-    bytes += big_endian ? std::string{'\0', each} : std::string{each, '\0'};
+  for (const char16_t each : text) {
+    const auto low = static_cast<char>(each & 0xFF);
+    const auto high = static_cast<char>(each >> 8);
+    bytes += big_endian ? std::string{high, low} : std::string{low, high};
   }
   return bytes;
 }
 
-// With a byte order mark or without; the shortest text told, two characters;
-// one with Chinese characters after the first two, where half the pairs hold a
-// NUL; one whose first line is mostly a Chinese comment (一, U+4E00, has a NUL
-// in its low byte), told by its TAB and line break.
-TEST_F(FailedRebuild, AListSavedAsUtf16ChangesNothing) {
-  std::string commented = Utf16("8/8/8/8/8/8/8/K1k5 w - - 0 1\t12\t");
-  for (int i = 0; i < 120; ++i) {
-    commented += std::string("\x00\x4E", 2);  // 一
+std::u16string Repeated(std::u16string_view text, int times) {
+  std::u16string whole;
+  for (int i = 0; i < times; ++i) {
+    whole += text;
   }
-  commented += Utf16("\r\n");
-  for (const std::string& utf16 :
-       {"\xFF\xFE" + Utf16("1\t1"), "\xFE\xFF" + Utf16("1\t1", true), Utf16("1\t1"),
-        Utf16("1\t1", true), Utf16("1\t"), Utf16("1\t") + "1x2y", commented}) {
-    WriteBytes(paths_.position_list, utf16);
-    for (const std::string_view level : {"1", "\t"}) {
-      EXPECT_EQ(Fail(level),
-                "文件“" + Spelled(paths_.position_list) +
-                    "”是以 Unicode（UTF-16）编码保存的，本程序只能读取 ANSI（GBK）编码的"
-                    "文本。请用记事本打开它，另存为时把编码选为 ANSI，然后再试。没有作任何更改。");
-      ExpectNothingChanged();
+  return whole;
+}
+
+// A list in UTF-16 is refused when a CR LF of its own proves it, wherever its
+// first 64 KiB hold one; when they do not, by what it selects: nothing, from a
+// list that holds NUL bytes. An ANSI list with NUL bytes beside its TABs and
+// line breaks is copied. 中 (U+4E2D) holds no NUL, nor a TAB or line break.
+TEST_F(FailedRebuild, AListInUtf16IsRefusedAndAnAnsiListWithNulsIsCopied) {
+  enum Outcome { kUtf16, kNoLineAndNuls, kCopied };
+  const std::u16string header = Repeated(u"中", 60) + u"\r\n";
+  const std::u16string lines = u"8/8/8/8/8/8/8/K1k5 w - - 0 1\t12\r\n";
+  // Lines of odd lengths, fields padded with NULs: a NUL before a TAB and
+  // one before a CR at even offsets, as a TAB and a CR of UTF-16 would be.
+  const std::string padded = std::string("8/8/8/8/8/8/8/K1k5 w\0\t12\tbm\0\0\r\n", 31) +
+                             std::string("7k/8/6K1/8/8/8/8/6Q1 w\0\0\t12\tid\0\r\n", 33);
+  const struct {
+    std::string list;
+    Outcome outcome;
+  } cases[] = {
+      {"\xFF\xFE" + Utf16(u"a\t12"), kUtf16},
+      {"\xFE\xFF" + Utf16(u"a\t12", true), kUtf16},
+      {Utf16(lines), kUtf16},
+      {Utf16(lines, true), kUtf16},
+      // Chinese header lines, no TAB in the first page.
+      {Utf16(Repeated(header, 35) + lines), kUtf16},
+      {Utf16(Repeated(header, 35) + lines, true), kUtf16},
+      // A first line of 2,100 characters, without a TAB or with one.
+      {Utf16(Repeated(u"中", 2100) + u"\r\n" + lines), kUtf16},
+      {Utf16(Repeated(u"中", 2100) + u"\r\n" + lines, true), kUtf16},
+      {Utf16(u"a\t" + Repeated(u"中", 2100) + u"\r\n" + lines), kUtf16},
+      // No proof: no line break, LF alone, a first line past 64 KiB, or past
+      // a block of the reads, whose NULs are then seen on the thread that
+      // reads ahead (上, U+4E0A, holds an LF byte: lines to the reads).
+      {Utf16(u"a\t12"), kNoLineAndNuls},
+      {Utf16(u"a\t12\na\t12\n", true), kNoLineAndNuls},
+      {Utf16(Repeated(u"中", 40000) + u"\r\n" + lines, true), kNoLineAndNuls},
+      {Utf16(Repeated(u"上", 600000) + u"\r\n" + lines), kNoLineAndNuls},
+      {padded, kCopied},
+  };
+  for (const auto& [list, outcome] : cases) {
+    SCOPED_TRACE(testing::PrintToString(list.substr(0, 24)));
+    WriteBytes(paths_.position_list, list);
+    if (outcome == kCopied) {
+      EXPECT_EQ(Run("12"), "调整完毕共 2 关");
+      EXPECT_TRUE(tests::SameBytes(NewSet(), padded));
+      EXPECT_EQ(Fail("13").rfind("列表", 0), 0u);  // none of the level: refused
+      continue;
     }
+    EXPECT_EQ(
+        Fail("12"),
+        outcome == kUtf16
+            ? "文件“" + Spelled(paths_.position_list) +
+                  "”是以 Unicode（UTF-16）编码保存的，本程序只能读取 ANSI（GBK）编码的"
+                  "文本。请用记事本打开它，另存为时把编码选为 ANSI，然后再试。没有作任何更改。"
+            : "列表“" + Spelled(paths_.position_list) +
+                  "”中没有一行属于这个级别，而且其中含有空字节（NUL）：它可能是以 Unicode"
+                  "（UTF-16）编码保存的，本程序只能读取 ANSI（GBK）编码的文本。为免把残局"
+                  "题库换成空的，没有作任何更改。如果是这样，请用记事本打开它，另存为时把"
+                  "编码选为 ANSI，然后再试。");
+    ExpectNothingChanged();
   }
 }
 
@@ -329,7 +375,7 @@ class InjectedFault : public RebuildTest {
     for (const char* variable :
          {"VELKARO_FAIL_READ_AT", "VELKARO_FAIL_PREAD", "VELKARO_FAIL_WRITE_AT",
           "VELKARO_FAIL_FSYNC", "VELKARO_FAIL_CLOSE", "VELKARO_FAIL_RENAME", "VELKARO_FAIL_ICONV",
-          "VELKARO_FAIL_THREAD", "VELKARO_CHANGE_LIST"}) {
+          "VELKARO_FAIL_THREAD", "VELKARO_CHANGE_LIST", "VELKARO_END_READ_AT"}) {
       unsetenv(variable);
     }
   }
@@ -367,18 +413,36 @@ TEST_F(InjectedFault, AReadErrorAfterALongFirstLineChangesNothing) {
   }
 }
 
-// A list that another program shortens or lengthens while it is read (a Unix
-// program under Wine) is refused, whatever the level.
+// A list that another program changes while it is read (a Unix program under
+// Wine) is refused, whatever the level and however it was changed, even at
+// the same size; one whose reads end before its size is refused too. Its
+// last write is set an hour back, so that a rewrite within the system's
+// clock tick is still told by its time.
 TEST_F(InjectedFault, AListChangedWhileItIsReadChangesNothing) {
-  for (const char* how : {"shrink", "grow"}) {
+  const std::string changed = "列表" + runtime::texts::Quoted(paths_.position_list) +
+                              "在读取时被另一个程序改动了。没有作任何更改，请等它写完后再试。";
+  const std::pair<const char*, const char*> changes[] = {
+      {"VELKARO_CHANGE_LIST", "shrink"},      {"VELKARO_CHANGE_LIST", "grow"},
+      {"VELKARO_CHANGE_LIST", "rewrite"},     {"VELKARO_CHANGE_LIST", "regrow"},
+      {"VELKARO_CHANGE_LIST", "grow-at-end"}, {"VELKARO_END_READ_AT", "2000000"}};
+  for (const auto& [variable, how] : changes) {
     for (const std::string_view level : {"44", "4\t4"}) {
       WriteBytes(paths_.position_list, LinesOfLevel(30000, "44") + LinesOfLevel(40000, "45"));
-      ExpectFailure("VELKARO_CHANGE_LIST", how,
-                    "列表" + runtime::texts::Quoted(paths_.position_list) +
-                        "在读取时被另一个程序改动了。没有作任何更改，请等它写完后再试。",
-                    level);
+      fs::last_write_time(paths_.position_list,
+                          fs::file_time_type::clock::now() - std::chrono::hours(1));
+      SCOPED_TRACE(std::string(how) + " " + std::string(level));
+      ExpectFailure(variable, how, changed, level);
     }
   }
+}
+
+// A list that is a link to an endless device has a size of 0 and is read no
+// further than that.
+TEST_F(FailedRebuild, AListThatIsALinkToAnEndlessDeviceChangesNothing) {
+  fs::create_symlink("/dev/zero", paths_.position_list);
+  EXPECT_EQ(Fail("44"), "列表" + runtime::texts::Quoted(paths_.position_list) +
+                            "在读取时被另一个程序改动了。没有作任何更改，请等它写完后再试。");
+  ExpectNothingChanged();
 }
 
 // Without a thread to read ahead on, the list is read on this one.
@@ -468,7 +532,9 @@ TEST_F(Links, ALinkWhereTheNewFileWouldGoIsLeftAlone) {
 }
 
 // New files that runs ended by a power loss or End Task left behind are
-// removed once their process has ended; nothing else is touched.
+// removed once their process has ended and they were not written for a
+// while; nothing else is touched: not one written lately (another machine's
+// run), not another name of a read-only file of the user's, not a link.
 TEST_F(RebuildTest, LeftoversOfEndedRunsAreRemovedAndNothingElse) {
   const pid_t child = fork();
   if (child == 0) {
@@ -497,12 +563,24 @@ TEST_F(RebuildTest, LeftoversOfEndedRunsAreRemovedAndNothingElse) {
   const fs::path outside = folder_.path() / "outside.txt";
   WriteBytes(outside, "kept");
   fs::create_symlink(outside, paths_.endgame_folder / ("VIRLA.EPD." + ended + "-2.tmp"));
+  const fs::path users = folder_.path() / "users.txt";
+  WriteBytes(users, "kept");
+  fs::permissions(users, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::create_hard_link(users, paths_.endgame_folder / ("VIRLA.EPD." + ended + "-3.tmp"));
+  for (const auto& entry : fs::directory_iterator(paths_.endgame_folder)) {
+    fs::last_write_time(entry.path(), fs::file_time_type::clock::now() - std::chrono::minutes(16));
+  }
+  WriteBytes(paths_.endgame_folder / ("VIRLA.EPD." + ended + "-4.tmp"), "lately");
   WriteBytes(paths_.position_list, kList);
   EXPECT_EQ(Run("12"), "调整完毕共 3 关");
   EXPECT_TRUE(tests::SameBytes(ReadBytes(outside), "kept"));
+  EXPECT_EQ(fs::status(users).permissions(),
+            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   std::vector<std::string> expected = kept;
   expected.push_back("VIRLA.EPD");
-  expected.push_back("VIRLA.EPD." + ended + "-2.tmp");
+  for (const char* serial : {"-2.tmp", "-3.tmp", "-4.tmp"}) {
+    expected.push_back("VIRLA.EPD." + ended + serial);
+  }
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(tests::EntriesOf(paths_.endgame_folder), expected);
 }

@@ -10,8 +10,13 @@
 //   VELKARO_FAIL_RENAME=1     renaming onto VIRLA.EPD fails with EIO
 //   VELKARO_FAIL_ICONV=1      no code page converter can be opened (EINVAL)
 //   VELKARO_FAIL_THREAD=1     no thread can be started (EAGAIN)
-//   VELKARO_CHANGE_LIST=shrink|grow  after the first read of chessfen.txt,
-//                             another program halves it, or adds a line to it
+//   VELKARO_END_READ_AT=N     reads of chessfen.txt end at byte N, as if it did
+//   VELKARO_CHANGE_LIST=how   another program changes chessfen.txt while it is
+//                             read: after the first read, it halves it (shrink),
+//                             adds a line to it (grow), writes other bytes over
+//                             it (rewrite), or empties it and writes those
+//                             (regrow); once its end was read, it adds a line
+//                             (grow-at-end)
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <iconv.h>
@@ -35,6 +40,24 @@ unsigned long long done[kMaxFd];
 char list_path[4096];
 bool list_changed = false;
 
+// The list's bytes with every 4 made a 5: another version of the same size.
+void WriteOtherVersion(const char* mode) {
+  FILE* in = std::fopen(list_path, "rb");
+  if (in == nullptr) {
+    return;
+  }
+  static char bytes[1 << 24];
+  const std::size_t size = std::fread(bytes, 1, sizeof bytes, in);
+  std::fclose(in);
+  for (std::size_t i = 0; i < size; ++i) {
+    bytes[i] = bytes[i] == '4' ? '5' : bytes[i];
+  }
+  if (FILE* out = std::fopen(list_path, mode)) {
+    std::fwrite(bytes, 1, size, out);
+    std::fclose(out);
+  }
+}
+
 // What another program does to the list while it is read, once.
 void ChangeList(const char* how) {
   list_changed = true;
@@ -44,6 +67,10 @@ void ChangeList(const char* how) {
   }
   if (std::strcmp(how, "shrink") == 0) {
     ::truncate(list_path, status.st_size / 2);
+  } else if (std::strcmp(how, "rewrite") == 0) {
+    WriteOtherVersion("r+b");
+  } else if (std::strcmp(how, "regrow") == 0) {
+    WriteOtherVersion("wb");
   } else if (FILE* file = std::fopen(list_path, "ab")) {
     std::fputs("added\t44\r\n", file);
     std::fclose(file);
@@ -124,12 +151,21 @@ ssize_t read(int fd, void* buffer, std::size_t count) {
   if (KindOf(fd) != kList) {
     return next(fd, buffer, count);
   }
+  const long long end_at = FailAt("VELKARO_END_READ_AT");
+  if (end_at >= 0 && done[fd] >= static_cast<unsigned long long>(end_at)) {
+    return 0;
+  }
   const ssize_t read = Transfer(
       fd, count, FailAt("VELKARO_FAIL_READ_AT"), EIO,
       [](int f, std::size_t n, void* b) { return next(f, b, n); }, buffer);
-  if (const char* how = std::getenv("VELKARO_CHANGE_LIST");
-      how != nullptr && !list_changed && read > 0) {
-    ChangeList(how);
+  const char* how = std::getenv("VELKARO_CHANGE_LIST");
+  if (how != nullptr && !list_changed && read > 0) {
+    struct stat status {};
+    const bool at_end =
+        ::fstat(fd, &status) == 0 && done[fd] >= static_cast<unsigned long long>(status.st_size);
+    if (std::strcmp(how, "grow-at-end") != 0 || at_end) {
+      ChangeList(how);
+    }
   }
   return read;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <string_view>
 
 #include "endgame/lines.h"
@@ -18,36 +19,33 @@ void ReferenceSelectLinesOfLevel(std::string_view lines, std::string_view level,
   });
 }
 
-// Whether a file starting with `bytes` is refused as UTF-16: a byte order mark,
-// or, in its first 256 bytes taken as pairs (at least two), NULs only ever in
-// the same place of a pair, and there in at least half of the pairs.
-inline bool ReferenceIsUtf16(std::string_view bytes) {
-  if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
-    return true;
-  }
-  const std::string_view sample = bytes.substr(0, 4096);
-  const std::size_t pairs = sample.size() / 2;
-  // Per byte order (0: little-endian, 1: big-endian): a TAB, a line break and
-  // NULs in the high byte; NULs in the low byte.
-  for (int order = 0; order < 2; ++order) {
-    bool tab = false;
-    bool line_break = false;
-    std::size_t high_nuls = 0;
-    std::size_t low_nuls = 0;
-    for (std::size_t i = 0; i < pairs; ++i) {
-      const unsigned first = static_cast<unsigned char>(sample[2 * i]);
-      const unsigned second = static_cast<unsigned char>(sample[2 * i + 1]);
-      const unsigned code = order == 0 ? first | (second << 8u) : (first << 8u) | second;
-      tab = tab || code == 9;
-      line_break = line_break || code == 10 || code == 13;
-      high_nuls += code < 0x100 ? 1 : 0;
-      low_nuls += (code & 0xFF) == 0 ? 1 : 0;
-    }
-    if ((tab && line_break) || (pairs >= 2 && low_nuls == 0 && 2 * high_nuls >= pairs)) {
+// Whether the `size` bytes of a file's `bytes` from `from` (an even offset)
+// prove it to be UTF-16: a CR LF as two UTF-16 code units, in either byte
+// order, at an even offset.
+inline bool ReferenceProvesUtf16(std::string_view bytes, std::size_t from, std::size_t size) {
+  using namespace std::string_view_literals;
+  const std::string_view sample = bytes.substr(std::min(from, bytes.size()), size);
+  for (std::size_t i = 0; i + 4 <= sample.size(); i += 2) {
+    if (sample.substr(i, 4) == "\r\0\n\0"sv || sample.substr(i, 4) == "\0\r\0\n"sv) {
       return true;
     }
   }
   return false;
+}
+
+// Whether a file is refused as UTF-16 by the rebuild (`sample` 64 KiB) or the
+// lookup at start (4 KiB): a byte order mark, or proof in its first `sample`
+// bytes, or, for the lookup, in its last 4 KiB from an even offset.
+inline bool ReferenceIsUtf16(std::string_view bytes, std::size_t sample, bool at_end_too) {
+  if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF") ||
+      ReferenceProvesUtf16(bytes, 0, sample)) {
+    return true;
+  }
+  if (!at_end_too || bytes.size() <= sample) {
+    return false;
+  }
+  const std::size_t end = bytes.size() - sample;
+  return ReferenceProvesUtf16(bytes, end - end % 2, sample);
 }
 
 }  // namespace velkaro::tests

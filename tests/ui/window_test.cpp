@@ -411,11 +411,13 @@ class ProgramInADeeperFolder : public Program {
   ProgramInADeeperFolder() : Program(FolderNameFor(255)) {}
 };
 
-// After a rebuild, the new files that ended runs left are removed, a read-only
-// one too, and nothing else: not another name, not the file of a copy that
-// still runs, and never through a link what it points to (its read-only
-// attribute kept), even a file whose name differs only in letter case.
-// Process ID 3 is never a Windows process's: its run has ended.
+// After a rebuild, the new files that ended runs left are removed once they
+// were not written for a while, a read-only one too, and nothing else: not
+// another name, not the file of a copy that still runs or of one written
+// lately, not another name of a read-only file of the user's, and never
+// through a link what it points to (its read-only attribute kept), even a
+// file whose name differs only in letter case. Process ID 3 is never a
+// Windows process's: its run has ended; nor is 4294967299, past 32 bits, 3.
 TEST_F(ProgramInADeeperFolder, RemovesWhatEndedRunsLeftAndNothingElse) {
   ASSERT_EQ(folder_.path().wstring().size(), 255u);
   ASSERT_NE(Start(), nullptr);
@@ -426,19 +428,30 @@ TEST_F(ProgramInADeeperFolder, RemovesWhatEndedRunsLeftAndNothingElse) {
                                    "VIRLA.EPD.03-0.tmp",
                                    "VIRLA.EPD.3-1000.tmp",
                                    "virla.epd.3-2.TMP",
-                                   "VIRLA.EPD.0-0.tmp"};  // 0 is no run's process ID
+                                   "VIRLA.EPD.0-0.tmp",  // 0 is no run's process ID
+                                   "VIRLA.EPD.4294967299-0.tmp",
+                                   "VIRLA.EPD.3-3.tmp"};  // written last, lately
+  const auto long_ago = fs::file_time_type::clock::now() - std::chrono::minutes(16);
   for (const std::string& name : kept) {
-    if (name != "VIRLA.EPD") {
+    if (name != "VIRLA.EPD" && name != "VIRLA.EPD.3-3.tmp") {
       WriteBytes(endgames_ / name, "kept");
+      fs::last_write_time(endgames_ / name, long_ago);
     }
   }
-  WriteBytes(endgames_ / "VIRLA.EPD.3-0.tmp", "left");
-  WriteBytes(endgames_ / "VIRLA.EPD.3-999.tmp", "left");
-  ASSERT_TRUE(
-      ::SetFileAttributesW((endgames_ / "VIRLA.EPD.3-999.tmp").c_str(), FILE_ATTRIBUTE_READONLY));
   const fs::path outside = folder_.path() / "outside.txt";
   WriteBytes(outside, "kept");
+  ASSERT_TRUE(
+      ::CreateHardLinkW((endgames_ / "VIRLA.EPD.3-4.tmp").c_str(), outside.c_str(), nullptr));
+  kept.push_back("VIRLA.EPD.3-4.tmp");
+  for (const char* left : {"VIRLA.EPD.3-0.tmp", "VIRLA.EPD.3-999.tmp"}) {
+    WriteBytes(endgames_ / left, "left");
+    fs::last_write_time(endgames_ / left, long_ago);
+  }
+  fs::last_write_time(outside, long_ago);
+  ASSERT_TRUE(
+      ::SetFileAttributesW((endgames_ / "VIRLA.EPD.3-999.tmp").c_str(), FILE_ATTRIBUTE_READONLY));
   ASSERT_TRUE(::SetFileAttributesW(outside.c_str(), FILE_ATTRIBUTE_READONLY));
+  WriteBytes(endgames_ / "VIRLA.EPD.3-3.tmp", "kept");
   const fs::path link = endgames_ / "VIRLA.EPD.3-1.tmp";
   ASSERT_TRUE(MakeSymbolicLink(link, outside));
   ASSERT_TRUE(MakeSymbolicLink(endgames_ / "VIRLA.EPD.3-2.tmp", endgames_ / "virla.epd.3-2.TMP"));
@@ -456,12 +469,22 @@ TEST_F(ProgramInADeeperFolder, RemovesWhatEndedRunsLeftAndNothingElse) {
   EXPECT_TRUE(tests::SameBytes(ReadBytes(set_), kLevel12));
   RemoveSymbolicLink(link);
   ::SetFileAttributesW(outside.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::SetFileAttributesW((endgames_ / "VIRLA.EPD.3-4.tmp").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // A leftover's name that links to a file elsewhere is passed over: on another
 // drive that shows the same path, or in the working folder under a Unix name
-// that spells the leftover's path with a backslash.
-TEST_F(Program, ALeftoverLinkedToAnotherDriveOrNameIsKept) {
+// that spells the leftover's path with a backslash; in a working folder of a
+// usual length, and in one past MAX_PATH, where the names compared are the
+// volume's serial number and the path below it.
+class LeftoverLinks : public Program, public ::testing::WithParamInterface<bool> {
+ protected:
+  LeftoverLinks() : Program(GetParam() ? FolderNameFor(255) : "velkaro-ui") {}
+};
+
+INSTANTIATE_TEST_SUITE_P(UsualAndPastMaxPath, LeftoverLinks, ::testing::Bool());
+
+TEST_P(LeftoverLinks, ALeftoverLinkedToAnotherDriveOrNameIsKept) {
   const ScratchFolder other("velkaro-drive");
   const fs::path below = folder_.path().relative_path();
   fs::create_directories(other.path() / below / "ENDGAMES");
