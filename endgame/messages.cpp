@@ -52,6 +52,13 @@ std::string TwoCopiesMessage(const std::filesystem::path& endgame_set,
          "如果训练程序本身总是以管理员身份运行，那份副本已经过时，可以删除。没有作任何更改。";
 }
 
+std::string OtherUserMessage(const std::filesystem::path& endgame_set) {
+  return "本程序正以另一个用户（管理员）的身份运行，看不到当前登录用户的训练程序可能读取的、"
+         "Windows 为它保存的那份残局题库，因此不更换" +
+         runtime::texts::Quoted(endgame_set) +
+         "。请不要以管理员身份运行本程序，直接双击启动它即可。没有作任何更改。";
+}
+
 std::string ProgressNotSavedMessage(const std::filesystem::path& endgame_set,
                                     std::string_view reason) {
   return "残局题库" + runtime::texts::Quoted(endgame_set) + "已经更换，但训练进度没有重置：" +

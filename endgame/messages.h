@@ -25,6 +25,7 @@ std::string FileChangedMessage(const std::filesystem::path& file);
 std::string TooManyStagesMessage(int limit, const std::filesystem::path& endgame_set);
 std::string TwoCopiesMessage(const std::filesystem::path& endgame_set,
                              const std::filesystem::path& virtualized_copy);
+std::string OtherUserMessage(const std::filesystem::path& endgame_set);
 // The set was replaced; the progress not, in part, or not durably.
 std::string ProgressNotSavedMessage(const std::filesystem::path& endgame_set,
                                     std::string_view reason);

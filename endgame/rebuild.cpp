@@ -22,8 +22,13 @@ std::string RebuildEndgameSet(const EndgamePaths& paths, std::string_view level_
 
   // Run as administrator where the trainer is virtualized, this would change a
   // set that the trainer does not read, and reset its progress for nothing.
-  if (const auto copy = runtime::VirtualizedCopyOf(paths.endgame_set)) {
-    throw runtime::Failure(TwoCopiesMessage(paths.endgame_set, *copy));
+  switch (const auto copy = runtime::TrainersCopyOf(paths.endgame_set); copy.kind) {
+    case runtime::TrainersCopy::Kind::kExists:
+      throw runtime::Failure(TwoCopiesMessage(paths.endgame_set, copy.path));
+    case runtime::TrainersCopy::Kind::kUncheckable:
+      throw runtime::Failure(OtherUserMessage(paths.endgame_set));
+    case runtime::TrainersCopy::Kind::kNone:
+      break;
   }
   runtime::InputFile position_list(paths.position_list);
   runtime::ReplacementFile new_set(paths.endgame_set);

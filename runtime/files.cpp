@@ -225,15 +225,17 @@ void RemoveLeftoverReplacements(const std::filesystem::path& target) {
   const std::filesystem::path target_name = target.filename();
   // Housekeeping after a rebuild that succeeded: a folder that cannot be listed
   // keeps its leftovers for a later run, and that is all.
-  system::RemoveLeftoversIn(target.parent_path(), [&](const std::filesystem::path& path) {
+  system::LeftoverFolder folder(target.parent_path());
+  folder.ForEachPlainFile([&](const std::filesystem::path& path) {
     const auto maker = MakerOf(path.filename(), target_name);
-    return maker && *maker != system::CurrentProcessId() && !system::ProcessIsRunning(*maker);
+    if (maker && *maker != system::CurrentProcessId() && !system::ProcessIsRunning(*maker)) {
+      folder.RemoveIfLeftover(path);
+    }
   });
 }
 
-std::optional<std::filesystem::path> VirtualizedCopyOf(const std::filesystem::path& file) {
-  std::filesystem::path copy;
-  return system::VirtualizedCopyOf(file, copy) ? std::optional(copy) : std::nullopt;
+TrainersCopy TrainersCopyOf(const std::filesystem::path& file) {
+  return system::TrainersCopyOf(file);
 }
 
 PathKind KindOf(const std::filesystem::path& path) {

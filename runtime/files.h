@@ -80,11 +80,16 @@ class ReplacementFile {
 // cannot remove stays for a later run.
 void RemoveLeftoverReplacements(const std::filesystem::path& target);
 
-// The copy of `file` that Windows shows instead of it to the programs it
-// virtualizes (the trainer run by a standard user, from Program Files), where
-// this process is not virtualized (run as administrator) and such a copy
-// exists: this process would then change a file the trainer does not read.
-std::optional<std::filesystem::path> VirtualizedCopyOf(const std::filesystem::path& file);
+// A copy of `file` that Windows shows instead of it to the trainer, run by the
+// session's user and virtualized, where this process writes the real file
+// (run as administrator): changing that file would change nothing the
+// trainer reads. kUncheckable: elevated as another user, whose copy this
+// process cannot see (WhereTheTrainersCopyMayBe).
+struct TrainersCopy {
+  enum class Kind { kNone, kExists, kUncheckable } kind = Kind::kNone;
+  std::filesystem::path path;
+};
+TrainersCopy TrainersCopyOf(const std::filesystem::path& file);
 
 enum class PathKind { kMissing, kFile, kFolder };
 // What is at `path`: nothing (or a folder on the way is missing), a file or a

@@ -122,36 +122,49 @@ bool HeldByAnother(const std::filesystem::path&) {
   return false;
 }
 
-bool RemoveLeftoversIn(const std::filesystem::path& folder,
-                       const std::function<bool(const std::filesystem::path&)>& choose) {
-  DIR* listing = ::opendir(folder.c_str());
+// Nothing to learn of a folder here: a name is all there is to a file's place.
+struct LeftoverFolder::Learnt {};
+
+LeftoverFolder::LeftoverFolder(std::filesystem::path folder) : folder_(std::move(folder)) {}
+
+LeftoverFolder::~LeftoverFolder() = default;
+
+bool LeftoverFolder::ForEachPlainFile(
+    const std::function<void(const std::filesystem::path&)>& visit) {
+  DIR* listing = ::opendir(folder_.c_str());
   if (listing == nullptr) {
     return false;
   }
   while (const dirent* entry = ::readdir(listing)) {
-    const std::filesystem::path path = folder / entry->d_name;
-    // lstat: a link is not followed, it is a link. A name is all there is to
-    // a file's place here.
+    const std::filesystem::path path = folder_ / entry->d_name;
+    // lstat: a link is not followed, it is a link.
     struct stat status {};
-    if (!choose(path) || ::lstat(path.c_str(), &status) != 0) {
-      continue;
-    }
-    LeftoverFacts facts;
-    facts.plain_file = S_ISREG(status.st_mode);
-    facts.in_folder = true;
-    facts.names = static_cast<std::uint32_t>(status.st_nlink);
-    facts.seconds_since_write = static_cast<std::int64_t>(::time(nullptr) - status.st_mtime);
-    if (MayRemoveLeftover(facts)) {
-      // unlink removes the name, never what a link points to.
-      Remove(path);
+    if (::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
+      visit(path);
     }
   }
   ::closedir(listing);
   return true;
 }
 
-bool VirtualizedCopyOf(const std::filesystem::path&, std::filesystem::path&) {
-  return false;  // no system here virtualizes a program's files
+void LeftoverFolder::RemoveIfLeftover(const std::filesystem::path& path) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) {
+    return;
+  }
+  LeftoverFacts facts;
+  facts.plain_file = S_ISREG(status.st_mode);
+  facts.in_folder = true;
+  facts.names = static_cast<std::uint32_t>(status.st_nlink);
+  facts.seconds_since_write = static_cast<std::int64_t>(::time(nullptr) - status.st_mtime);
+  if (MayRemoveLeftover(facts)) {
+    // unlink removes the name, never what a link points to.
+    Remove(path);
+  }
+}
+
+TrainersCopy TrainersCopyOf(const std::filesystem::path&) {
+  return {};  // no system here virtualizes a program's files
 }
 
 bool KindOf(const std::filesystem::path& path, Kind& kind) {

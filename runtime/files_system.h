@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string_view>
 
 #include "runtime/file_state.h"
+#include "runtime/files.h"
 #include "runtime/native_handle.h"
 
 namespace velkaro::runtime::system {
@@ -57,17 +59,32 @@ Outcome Remove(const std::filesystem::path& path);
 // Whether another program has the file open, which keeps it from being replaced.
 bool HeldByAnother(const std::filesystem::path& path);
 
-// Removes each file of `folder` that choose(path) picks by its name, where
-// MayRemoveLeftover says so of the facts gathered through a handle of it that
-// follows no link: never what a link points to; a read-only one too, as
-// unlink does. False when the folder cannot be listed.
-bool RemoveLeftoversIn(const std::filesystem::path& folder,
-                       const std::function<bool(const std::filesystem::path&)>& choose);
+// The folder of one clean-up of leftovers: what it learns of the folder once
+// (on Windows, its resolved names) lives and dies with it.
+class LeftoverFolder {
+ public:
+  explicit LeftoverFolder(std::filesystem::path folder);
+  ~LeftoverFolder();
+  LeftoverFolder(const LeftoverFolder&) = delete;
+  LeftoverFolder& operator=(const LeftoverFolder&) = delete;
 
-// Where this process is not virtualized, but Windows keeps a virtualized copy
-// of `file` (in VirtualStore) that programs it virtualizes read instead: true,
-// with that copy's path. False where there is none, and on other systems.
-bool VirtualizedCopyOf(const std::filesystem::path& file, std::filesystem::path& copy);
+  // Calls visit(path) for each entry that the listing shows as a plain file:
+  // no folder, and no link or other reparse point. False when the folder
+  // cannot be listed.
+  bool ForEachPlainFile(const std::function<void(const std::filesystem::path&)>& visit);
+  // Removes the file at `path` where MayRemoveLeftover says so of the facts
+  // gathered through a handle of it that follows no link: never what a link
+  // points to; a read-only one too, as unlink does.
+  void RemoveIfLeftover(const std::filesystem::path& path);
+
+ private:
+  struct Learnt;
+  std::filesystem::path folder_;
+  std::unique_ptr<Learnt> learnt_;
+};
+
+// The trainer's copy of `file`, from the facts Windows gives; none on other systems.
+TrainersCopy TrainersCopyOf(const std::filesystem::path& file);
 
 enum class Kind { kMissing, kFile, kFolder };
 // What is at `path`; a missing folder on the way counts as missing.

@@ -399,12 +399,12 @@ std::int64_t SecondsSince(FILETIME time) {
 
 // Removes the leftover at `path` where the facts gathered through a handle
 // of it say it may go (MayRemoveLeftover).
-Outcome RemoveLeftover(const std::filesystem::path& path, FolderNames& folder_names) {
+void RemoveLeftover(const std::filesystem::path& path, FolderNames& folder_names) {
   const HANDLE file = ::CreateFileW(ExtendedPath(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    return OutcomeOf(FALSE);
+    return;  // gone, or held: a later run tries again
   }
   // A link that the system does not show as one (Wine's view of a Unix
   // symbolic link) opens what it points to: the handle then resolves to
@@ -436,23 +436,30 @@ Outcome RemoveLeftover(const std::filesystem::path& path, FolderNames& folder_na
   facts.in_folder = facts.plain_file && !resolved.empty() && in_folder();
   facts.names = identity.nNumberOfLinks;
   facts.seconds_since_write = SecondsSince(identity.ftLastWriteTime);
-  const bool may = MayRemoveLeftover(facts);
-  const BOOL removed = may && MarkForRemoval(file, attributes.FileAttributes);
-  const DWORD error = ::GetLastError();
-  ::CloseHandle(file);
-  if (!may) {
-    return Outcome::kFailed;
+  if (MayRemoveLeftover(facts)) {
+    MarkForRemoval(file, attributes.FileAttributes);  // or it stays, for a later run
   }
-  ::SetLastError(error);
-  return OutcomeOf(removed);
+  ::CloseHandle(file);
 }
 
-bool ForEachPlainFile(const std::filesystem::path& folder,
-                      const std::function<void(const std::filesystem::path&)>& visit) {
+}  // namespace
+
+struct LeftoverFolder::Learnt {
+  explicit Learnt(std::filesystem::path folder) : names(std::move(folder)) {}
+  FolderNames names;
+};
+
+LeftoverFolder::LeftoverFolder(std::filesystem::path folder)
+    : folder_(std::move(folder)), learnt_(std::make_unique<Learnt>(folder_)) {}
+
+LeftoverFolder::~LeftoverFolder() = default;
+
+bool LeftoverFolder::ForEachPlainFile(
+    const std::function<void(const std::filesystem::path&)>& visit) {
   // The extended-length form lists folders past MAX_PATH too.
   WIN32_FIND_DATAW entry{};
   const HANDLE listing =
-      ::FindFirstFileExW((ExtendedPath(folder) + L"\\*").c_str(), FindExInfoBasic, &entry,
+      ::FindFirstFileExW((ExtendedPath(folder_) + L"\\*").c_str(), FindExInfoBasic, &entry,
                          FindExSearchNameMatch, nullptr, 0);
   if (listing == INVALID_HANDLE_VALUE) {
     return false;
@@ -460,39 +467,37 @@ bool ForEachPlainFile(const std::filesystem::path& folder,
   do {
     // For a reparse point, dwReserved0 holds its tag.
     if (IsPlainFile(entry.dwFileAttributes, entry.dwReserved0)) {
-      visit(folder / entry.cFileName);
+      visit(folder_ / entry.cFileName);
     }
   } while (::FindNextFileW(listing, &entry));
   ::FindClose(listing);
   return true;
 }
 
-}  // namespace
-
-bool RemoveLeftoversIn(const std::filesystem::path& folder,
-                       const std::function<bool(const std::filesystem::path&)>& choose) {
-  FolderNames folder_names(folder);
-  return ForEachPlainFile(folder, [&](const std::filesystem::path& path) {
-    if (choose(path)) {
-      RemoveLeftover(path, folder_names);
-    }
-  });
+void LeftoverFolder::RemoveIfLeftover(const std::filesystem::path& path) {
+  RemoveLeftover(path, learnt_->names);
 }
 
-bool VirtualizedCopyOf(const std::filesystem::path& file, std::filesystem::path& copy) {
-  if (ProcessIsVirtualized()) {
-    return false;
+TrainersCopy TrainersCopyOf(const std::filesystem::path& file) {
+  // The folder's place, not its spelling: its long names, through links and
+  // substituted drives; as spelled where the system cannot say.
+  const std::filesystem::path folder = file.parent_path();
+  std::wstring resolved = ResolvedFolderName(folder, NameForm::kDos);
+  const TwinPlace place = WhereTheTrainersCopyMayBe(TwinFactsFor(
+      resolved.empty() ? ExtendedPath(folder) : resolved,
+      [](const std::wstring& path) { return ResolvedFolderName(path, NameForm::kDos); }));
+  if (place.kind == TwinPlace::Kind::kOtherUser) {
+    return {TrainersCopy::Kind::kUncheckable, {}};
   }
-  const std::wstring twin = VirtualStoreTwin(VirtualStoreFolder(), ExtendedPath(file));
-  if (twin.empty()) {
-    return false;
+  if (place.kind == TwinPlace::Kind::kNone) {
+    return {};
   }
-  const DWORD attributes = ::GetFileAttributesW(ExtendedPath(twin).c_str());
+  const std::wstring copy = place.folder + L"\\" + file.filename().native();
+  const DWORD attributes = ::GetFileAttributesW(ExtendedPath(copy).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return false;
+    return {};
   }
-  copy = twin;
-  return true;
+  return {TrainersCopy::Kind::kExists, copy};
 }
 
 bool KindOf(const std::filesystem::path& path, Kind& kind) {

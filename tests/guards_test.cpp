@@ -6,6 +6,7 @@
 #include "endgame/text_encoding.h"
 #include "runtime/file_state.h"
 #include "runtime/leftover_name.h"
+#include "runtime/virtual_store.h"
 
 namespace velkaro {
 namespace {
@@ -74,6 +75,75 @@ TEST(Guards, ALeftoverGoesOnlyAsAQuietPlainFileOfTheFolderWithOneName) {
     EXPECT_EQ(runtime::MayRemoveLeftover(facts), removed)
         << facts.plain_file << facts.in_folder << " " << facts.names << " "
         << facts.seconds_since_write;
+  }
+}
+
+// A process that Windows virtualizes finds its copy of a file at the same path
+// below VirtualStore, less the drive; nothing on a share.
+TEST(Guards, TheTwinIsThePathBelowTheStoreLessItsDrive) {
+  using runtime::VirtualStoreTwin;
+  const std::wstring store = L"C:\\Users\\u\\AppData\\Local\\VirtualStore";
+  const std::wstring twin = store + L"\\Program Files (x86)\\Trainer\\ENDGAMES\\VIRLA.EPD";
+  EXPECT_EQ(VirtualStoreTwin(store, L"C:\\Program Files (x86)\\Trainer\\ENDGAMES\\VIRLA.EPD"),
+            twin);
+  EXPECT_EQ(VirtualStoreTwin(store + L"\\",
+                             L"\\\\?\\c:\\Program Files (x86)\\Trainer\\ENDGAMES\\VIRLA.EPD"),
+            twin);
+  EXPECT_EQ(VirtualStoreTwin(store, L"\\\\?\\UNC\\server\\share\\VIRLA.EPD"), L"");
+  EXPECT_EQ(VirtualStoreTwin(store, L"\\\\server\\share\\VIRLA.EPD"), L"");
+  EXPECT_EQ(VirtualStoreTwin(L"", L"C:\\VIRLA.EPD"), L"");
+}
+
+// The set's folder is as resolved through a handle: a short name, a link, a
+// substituted drive or another letter for the same volume gives the folder's
+// place, which is all the rule sees.
+TEST(Guards, TheTrainersCopyIsLookedForOnlyWhereWindowsWouldKeepOne) {
+  using Kind = runtime::TwinPlace::Kind;
+  const std::wstring store = L"C:\\Users\\u\\AppData\\Local\\VirtualStore";
+  const std::vector<std::wstring> protected_folders = {
+      L"\\\\?\\C:\\Program Files (x86)", L"\\\\?\\C:\\Program Files", L"\\\\?\\C:\\ProgramData",
+      L"\\\\?\\C:\\Windows"};
+  const auto facts = [&](std::wstring folder) {
+    runtime::TwinFacts made;
+    made.set_folder = std::move(folder);
+    made.virtualized_folders = protected_folders;
+    made.elevated = true;
+    made.store = store;
+    return made;
+  };
+  const std::wstring installed = L"\\\\?\\C:\\Program Files (x86)\\T\\ENDGAMES";
+  auto uac_off = facts(installed);
+  uac_off.uac_on = false;
+  auto policy_off = facts(installed);
+  policy_off.virtualization_on = false;
+  auto not_elevated = facts(installed);
+  not_elevated.elevated = false;
+  auto other_user = facts(installed);
+  other_user.session_user = false;
+  const struct {
+    runtime::TwinFacts facts;
+    Kind kind;
+    std::wstring folder;
+  } cases[] = {
+      {facts(installed), Kind::kFolder, store + L"\\Program Files (x86)\\T\\ENDGAMES"},
+      {facts(L"c:\\program files\\T\\ENDGAMES\\"), Kind::kFolder,
+       store + L"\\program files\\T\\ENDGAMES"},
+      {facts(L"\\\\?\\C:\\ProgramData\\T"), Kind::kFolder, store + L"\\ProgramData\\T"},
+      {facts(L"\\\\?\\C:\\Windows"), Kind::kFolder, store + L"\\Windows"},
+      {facts(L"\\\\?\\D:\\VS\\T\\ENDGAMES"), Kind::kNone, L""},  // another drive
+      {facts(L"\\\\?\\D:\\Program Files (x86)\\T"), Kind::kNone, L""},
+      {facts(L"\\\\?\\C:\\Program Files (x86)X\\T"), Kind::kNone, L""},
+      {facts(L"\\\\?\\C:\\Users\\u\\T\\ENDGAMES"), Kind::kNone, L""},
+      {facts(L"\\\\?\\UNC\\server\\share\\T"), Kind::kNone, L""},
+      {uac_off, Kind::kNone, L""},
+      {policy_off, Kind::kNone, L""},
+      {not_elevated, Kind::kNone, L""},  // virtualized itself, or UAC's default
+      {other_user, Kind::kOtherUser, L""},
+  };
+  for (const auto& [given, kind, folder] : cases) {
+    const runtime::TwinPlace place = runtime::WhereTheTrainersCopyMayBe(given);
+    EXPECT_EQ(place.kind, kind) << testing::PrintToString(given.set_folder);
+    EXPECT_EQ(place.folder, folder) << testing::PrintToString(given.set_folder);
   }
 }
 

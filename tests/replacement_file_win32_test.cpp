@@ -11,7 +11,6 @@
 #include "runtime/files.h"
 #include "runtime/files_system.h"
 #include "runtime/registry_settings.h"
-#include "runtime/virtual_store.h"
 #include "tests/support/same_bytes.h"
 #include "tests/support/scratch_folder.h"
 
@@ -50,19 +49,29 @@ TEST(ReplacementFile, WhateverRefusesThePosixRenameThePlainOneReplaces) {
   }
 }
 
-// A process that Windows virtualizes finds its copy of a file at the same path
-// below VirtualStore, less the drive; nothing on a share.
-TEST(VirtualStore, TheTwinIsThePathBelowTheStoreLessItsDrive) {
-  const std::wstring store = L"C:\\Users\\u\\AppData\\Local\\VirtualStore";
-  const std::wstring twin = store + L"\\Program Files (x86)\\Trainer\\ENDGAMES\\VIRLA.EPD";
-  EXPECT_EQ(VirtualStoreTwin(store, L"C:\\Program Files (x86)\\Trainer\\ENDGAMES\\VIRLA.EPD"),
-            twin);
-  EXPECT_EQ(VirtualStoreTwin(store + L"\\",
-                             L"\\\\?\\c:\\Program Files (x86)\\Trainer\\ENDGAMES\\VIRLA.EPD"),
-            twin);
-  EXPECT_EQ(VirtualStoreTwin(store, L"\\\\?\\UNC\\server\\share\\VIRLA.EPD"), L"");
-  EXPECT_EQ(VirtualStoreTwin(store, L"\\\\server\\share\\VIRLA.EPD"), L"");
-  EXPECT_EQ(VirtualStoreTwin(L"", L"C:\\VIRLA.EPD"), L"");
+// The list's last-write time, as the system keeps it, is one of the facts a
+// change is told by: one that another handle sets while the list is open (an
+// attribute, which no sharing keeps out) is a change; none is none.
+TEST(InputFile, ALastWriteTimeSetWhileItIsOpenIsAChange) {
+  const tests::ScratchFolder folder;
+  const std::filesystem::path list = folder.path() / "chessfen.txt";
+  tests::WriteBytes(list, "a\t1\r\n");
+  for (const bool touched : {false, true}) {
+    InputFile file(list);
+    char bytes[16];
+    while (file.Read(bytes) > 0) {
+    }
+    if (touched) {
+      const HANDLE other = ::CreateFileW(list.c_str(), FILE_WRITE_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, 0, nullptr);
+      ASSERT_NE(other, INVALID_HANDLE_VALUE);
+      const FILETIME long_ago{0x12345678u, 0x01000000u};
+      EXPECT_TRUE(::SetFileTime(other, nullptr, nullptr, &long_ago));
+      ::CloseHandle(other);
+    }
+    EXPECT_EQ(file.ChangedSinceOpen(), touched);
+  }
 }
 
 // Points this program's import of `function` from `dll` at `replacement`, and

@@ -167,15 +167,71 @@ TEST_F(FailingRebuild, ASettingsSectionThatLinksNowhereIsFoundFirst) {
   EXPECT_EQ(EntriesOf(endgames_), std::vector<std::string>{"VIRLA.EPD"});
 }
 
-// Not virtualized (run as administrator), the program would change a set that
-// the trainer, virtualized, does not read: it refuses and names both copies.
-TEST_F(FailingRebuild, ASetThatTheTrainerReadsFromVirtualStoreIsLeftAlone) {
+// The trainer's copy below VirtualStore, where Windows would keep it for a set
+// at `set`.
+fs::path TwinOf(const fs::path& set) {
   PWSTR local = nullptr;
-  ASSERT_TRUE(SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local)));
+  EXPECT_TRUE(SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local)));
   const fs::path store = fs::path(local) / L"VirtualStore";
   ::CoTaskMemFree(local);
-  const bool store_was_there = fs::exists(store);
-  const fs::path twin = store / set_.relative_path();
+  return store / set.relative_path();
+}
+
+// UAC on, as on Windows (Wine's prefix has it off), for as long as it lives.
+class UacOn {
+ public:
+  UacOn() {
+    ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPolicies, 0, nullptr, 0, KEY_SET_VALUE | KEY_QUERY_VALUE,
+                      nullptr, &key_, nullptr);
+    DWORD size = sizeof before_;
+    had_ = ::RegQueryValueExW(key_, L"EnableLUA", nullptr, nullptr,
+                              reinterpret_cast<BYTE*>(&before_), &size) == ERROR_SUCCESS;
+    const DWORD on = 1;
+    ::RegSetValueExW(key_, L"EnableLUA", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on),
+                     sizeof on);
+  }
+  ~UacOn() {
+    if (had_) {
+      ::RegSetValueExW(key_, L"EnableLUA", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&before_),
+                       sizeof before_);
+    } else {
+      ::RegDeleteValueW(key_, L"EnableLUA");
+    }
+    ::RegCloseKey(key_);
+  }
+  UacOn(const UacOn&) = delete;
+  UacOn& operator=(const UacOn&) = delete;
+
+ private:
+  static constexpr const wchar_t* kPolicies =
+      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+  HKEY key_ = nullptr;
+  DWORD before_ = 0;
+  bool had_ = false;
+};
+
+// The trainer installed in Program Files, and the program run elevated (as
+// Wine runs every program) with UAC on.
+class TrainerInProgramFiles : public FailingRebuild {
+ protected:
+  TrainerInProgramFiles() : FailingRebuild("velkaro-ui", ProgramFiles()) {}
+
+  static fs::path ProgramFiles() {
+    PWSTR path = nullptr;
+    EXPECT_TRUE(SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_ProgramFiles, 0, nullptr, &path)));
+    const fs::path folder = path;
+    ::CoTaskMemFree(path);
+    return folder;
+  }
+
+  UacOn uac_on_;
+};
+
+// Not virtualized (run as administrator), the program would change a set that
+// the trainer, virtualized, does not read: it refuses and names both copies.
+TEST_F(TrainerInProgramFiles, ASetThatTheTrainerReadsFromVirtualStoreIsLeftAlone) {
+  const fs::path twin = TwinOf(set_);
+  const bool store_was_there = fs::exists(twin.parent_path());
   fs::create_directories(twin.parent_path());
   WriteBytes(twin, "twin");
   ASSERT_NE(Start(), nullptr);
@@ -188,8 +244,23 @@ TEST_F(FailingRebuild, ASetThatTheTrainerReadsFromVirtualStoreIsLeftAlone) {
                 L"如果训练程序本身总是以管理员身份运行，那份副本已经过时，可以删除。"
                 L"没有作任何更改。");
   EXPECT_EQ(ReadBytes(twin), "twin");
-  fs::remove_all(store_was_there ? store / *set_.relative_path().begin() : store);
+  fs::remove(twin);
+  if (!store_was_there) {
+    fs::remove(twin.parent_path());
+  }
   ExpectNothingChanged();
+}
+
+// Windows virtualizes nothing outside its protected folders: a file where a
+// twin of a set elsewhere would be is no reason to refuse.
+TEST_F(Program, ATwinOfASetOutsideProgramFilesIsNoSecondCopy) {
+  const UacOn uac_on;
+  const fs::path twin = TwinOf(set_);
+  fs::create_directories(twin.parent_path());
+  WriteBytes(twin, "twin");
+  RebuildLevel12();
+  EXPECT_EQ(ReadBytes(twin), "twin");
+  fs::remove_all(TwinOf(folder_.path()));
 }
 
 TEST_F(FailingRebuild, APositionListThatIsAFolderIsNamed) {
