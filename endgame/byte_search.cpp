@@ -50,23 +50,16 @@ std::size_t FindLastLineBreak(std::string_view text) {
 }
 
 bool HoldsNul(std::string_view text) {
-  std::size_t at = 0;
-#if defined(VELKARO_SSE2)
-  // The smallest of four vectors' bytes is 0 where any of them holds a NUL:
-  // one comparison and one test for 64 bytes, fast enough with SSE2 alone for
-  // the thread that reads the list.
-  const auto load = [&](std::size_t offset) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + offset));
-  };
-  for (; at + 64 <= text.size(); at += 64) {
-    const __m128i least = _mm_min_epu8(_mm_min_epu8(load(at), load(at + 16)),
-                                       _mm_min_epu8(load(at + 32), load(at + 48)));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(least, _mm_setzero_si128())) != 0) {
-      return true;
-    }
+#if defined(VELKARO_AVX2_SCAN)
+  if (runtime::ProcessorHasAvx2()) {
+    return scan::HoldsNulAvx2(text);
   }
 #endif
-  return text.find('\0', at) != std::string_view::npos;
+#if defined(VELKARO_SSE2)
+  return scan::HoldsNulWith<scan::Sse2Vectors>(text);
+#else
+  return text.find('\0') != std::string_view::npos;
+#endif
 }
 
 }  // namespace velkaro::endgame

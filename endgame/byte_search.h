@@ -20,7 +20,7 @@ std::size_t FindLastTab(std::string_view text);
 // The last CR or LF of `text`, or std::string_view::npos.
 std::size_t FindLastLineBreak(std::string_view text);
 
-// Whether `text` holds a NUL byte, looked for 64 bytes at a time.
+// Whether `text` holds a NUL byte.
 bool HoldsNul(std::string_view text);
 
 }  // namespace velkaro::endgame

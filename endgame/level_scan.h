@@ -226,11 +226,32 @@ std::size_t FindLast(std::string_view text, Sought sought) {
   return std::string_view::npos;
 }
 
+// Whether `text` holds a NUL byte, four of `Vectors` at a time, each byte looked
+// at once.
+template <class Vectors>
+bool HoldsNulWith(std::string_view text) {
+  constexpr std::size_t kWidth = Vectors::kWidth;
+  const auto zero = Vectors::Splat('\0');
+  const auto nul_at = [&](const char* at) { return Vectors::Equal(Vectors::Load(at), zero); };
+  std::size_t at = 0;
+  for (; at + 4 * kWidth <= text.size(); at += 4 * kWidth) {
+    const char* const from = text.data() + at;
+    const auto nuls =
+        Vectors::Or(Vectors::Or(nul_at(from), nul_at(from + kWidth)),
+                    Vectors::Or(nul_at(from + 2 * kWidth), nul_at(from + 3 * kWidth)));
+    if (Vectors::Mask(nuls) != 0) {
+      return true;
+    }
+  }
+  return text.find('\0', at) != std::string_view::npos;
+}
+
 // The scan and the byte searches with AVX2, for processors that have it
 // (level_search_avx2.cpp).
 void ScanAvx2(std::string_view lines, const std::string& level,
               const std::function<void(std::string_view)>& select);
 std::size_t FindFirstAvx2(std::string_view text, Sought sought);
 std::size_t FindLastAvx2(std::string_view text, Sought sought);
+bool HoldsNulAvx2(std::string_view text);
 
 }  // namespace velkaro::endgame::scan

@@ -19,4 +19,8 @@ std::size_t FindLastAvx2(std::string_view text, Sought sought) {
   return FindLast<ClassifyAvx2>(text, sought);
 }
 
+bool HoldsNulAvx2(std::string_view text) {
+  return HoldsNulWith<Avx2Vectors>(text);
+}
+
 }  // namespace velkaro::endgame::scan

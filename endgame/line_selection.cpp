@@ -15,11 +15,13 @@ ListFacts CopyLinesOfLevel(runtime::InputFile& file, std::string_view level, Lin
       search.ForEachLine(run, [&](std::string_view line) {
         before_each();
         writer.WriteLine(line);
+        blocks.StopNotingNul();  // a selection needs no backstop
       });
     } else if (blocks.AtLongLine()) {
       const LongLine line = blocks.PassLongLine(level.size());
       if (line.level_field == level) {
         before_each();
+        blocks.StopNotingNul();
         blocks.ReadLongLine(line, [&](std::string_view piece) { writer.WritePart(piece); });
         writer.EndLine();
       }

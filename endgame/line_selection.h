@@ -16,7 +16,9 @@ class LineWriter;
 
 // What reading the whole list showed besides its lines.
 struct ListFacts {
-  bool held_nul = false;  // a NUL byte, which no ANSI list is expected to hold
+  // A NUL byte, which no ANSI list is expected to hold; looked for only until
+  // a line is selected, as nothing but a reading that selects none asks.
+  bool held_nul = false;
 };
 
 // Copies every line of `file` whose level field is `level` to `writer`, in

@@ -146,7 +146,9 @@ void LineBlocks::TakeReadAhead() {
 
 void LineBlocks::NoteNul(std::span<const char> read) {
   // Once one is seen, nothing more is to be learnt.
-  held_nul_ = held_nul_ || HoldsNul(std::string_view(read.data(), read.size()));
+  if (!held_nul_ && noting_nul_.load(std::memory_order_relaxed)) {
+    held_nul_ = HoldsNul(std::string_view(read.data(), read.size()));
+  }
 }
 
 void LineBlocks::Fill() {

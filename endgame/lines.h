@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -105,8 +106,10 @@ class LineBlocks {
   void ReadLongLine(const LongLine& line, const std::function<void(std::string_view)>& piece);
 
   // Whether a byte read so far was NUL: no ANSI list is expected to hold one,
-  // every UTF-16 list with a TAB does.
+  // every UTF-16 list with a TAB does. Only a reading that selects no line
+  // needs to know: StopNotingNul() spares the rest of it the looking.
   bool HeldNul() const { return held_nul_; }
+  void StopNotingNul() { noting_nul_.store(false, std::memory_order_relaxed); }
 
  private:
   // Reads until the block is full or the file is at its end.
@@ -143,6 +146,7 @@ class LineBlocks {
   bool at_long_line_ = false;
   // Set on the reading thread, read once its read was waited for.
   bool held_nul_ = false;
+  std::atomic<bool> noting_nul_{true};
 };
 
 }  // namespace velkaro::endgame
