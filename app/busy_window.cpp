@@ -8,6 +8,9 @@ namespace velkaro::app {
 
 namespace {
 
+// The event the work sets when it ends, while this thread waits for it.
+thread_local HANDLE work_done = nullptr;
+
 bool IsUserInput(UINT message) {
   return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
          (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
@@ -36,6 +39,10 @@ std::string WorkHere(const std::function<std::string()>& work) {
 
 }  // namespace
 
+bool WaitForTheWork(DWORD milliseconds) {
+  return work_done == nullptr || ::WaitForSingleObject(work_done, milliseconds) == WAIT_OBJECT_0;
+}
+
 std::string RunWhileWindowWaits(const std::function<std::string()>& work) {
   const HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (done == nullptr) {
@@ -60,10 +67,12 @@ std::string RunWhileWindowWaits(const std::function<std::string()>& work) {
   // Sent messages are answered inside the wait; posted ones and input after
   // each wake, the last one included, so nothing given meanwhile is left over.
   DWORD woke = WAIT_FAILED;
+  work_done = done;
   do {
     woke = ::MsgWaitForMultipleObjectsEx(1, &done, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     AnswerTheSystem();
   } while (woke != WAIT_OBJECT_0);
+  work_done = nullptr;
   worker.join();
   ::CloseHandle(done);
   if (failure) {

@@ -15,4 +15,9 @@ namespace velkaro::app {
 // throws what it threw. Where no thread can be started, `work` runs on this one.
 std::string RunWhileWindowWaits(const std::function<std::string()>& work);
 
+// Called from a message that the window answers while it waits (the session
+// ending): waits up to `milliseconds` for the work to end. True when it ended,
+// or none runs.
+bool WaitForTheWork(DWORD milliseconds);
+
 }  // namespace velkaro::app

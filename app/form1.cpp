@@ -21,6 +21,13 @@ namespace velkaro::app {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"VelkaroForm1";
+// What Windows shows, while a press is worked on, to a user who logs off or
+// shuts down: short, as its documentation asks.
+constexpr wchar_t kBusyReason[] = L"正在更换残局题库";
+// How long a session that ends all the same waits for the press: longer than
+// any press takes on a local disk. Windows lets the user end the program after
+// 5 seconds in any case.
+constexpr DWORD kEndSessionWaitMs = 20000;
 // A fixed-size window, as the layout is.
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kFormExStyle = 0;
@@ -177,6 +184,7 @@ void Form1::Command1_Click() {
     const std::string level_text = runtime::WideToUtf8(TextOf(Control(kText1)));
     const int cleared_state = static_cast<int>(::SendMessageW(Control(kCheck1), BM_GETCHECK, 0, 0));
     busy_ = true;
+    ::ShutdownBlockReasonCreate(window_, kBusyReason);
     ::EnableWindow(window_, FALSE);
     ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
     const std::string message = RunWhileWindowWaits([&] {
@@ -196,6 +204,7 @@ void Form1::Command1_Click() {
 void Form1::ReadyForTheOutcome() {
   // The box disables the window itself, and enables it after.
   busy_ = false;
+  ::ShutdownBlockReasonDestroy(window_);
   ::EnableWindow(window_, TRUE);
 }
 
@@ -261,6 +270,16 @@ LRESULT Form1::Handle(UINT message, WPARAM w, LPARAM l) {
         return 0;
       }
       return ::DefWindowProcW(window_, message, w, l);
+    case WM_QUERYENDSESSION:
+      // The press puts the set and the progress in place together: a logoff
+      // or shutdown waits for it, and Windows shows the user why.
+      return busy_ ? FALSE : TRUE;
+    case WM_ENDSESSION:
+      // Ending all the same (the user chose to): not before the press did.
+      if (w != FALSE && busy_) {
+        WaitForTheWork(kEndSessionWaitMs);
+      }
+      return 0;
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(w), *reinterpret_cast<const RECT*>(l));
       return 0;

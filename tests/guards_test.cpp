@@ -6,6 +6,7 @@
 #include "endgame/text_encoding.h"
 #include "runtime/file_state.h"
 #include "runtime/leftover_name.h"
+#include "runtime/unread_input.h"
 #include "runtime/virtual_store.h"
 
 namespace velkaro {
@@ -144,6 +145,38 @@ TEST(Guards, TheTrainersCopyIsLookedForOnlyWhereWindowsWouldKeepOne) {
     const runtime::TwinPlace place = runtime::WhereTheTrainersCopyMayBe(given);
     EXPECT_EQ(place.kind, kind) << testing::PrintToString(given.set_folder);
     EXPECT_EQ(place.folder, folder) << testing::PrintToString(given.set_folder);
+  }
+}
+
+// A message box answers only input given once it could be read: none before
+// it showed, none in its first half second, no repeat of a key held since,
+// no end of a press it did not see begin.
+TEST(Guards, AMessageBoxAnswersOnlyInputGivenOnceItCouldBeRead) {
+  using Kind = runtime::BoxInput::Kind;
+  const struct {
+    runtime::BoxInput input;
+    bool unread;
+  } cases[] = {
+      {{Kind::kKeyDown, true, 500, false, false}, false},  // Enter, read
+      {{Kind::kKeyDown, true, 499, false, false}, true},   // in its first moments
+      {{Kind::kKeyDown, true, -40, false, false}, true},   // typed during the press
+      {{Kind::kKeyDown, false, 900, false, false}, true},  // before it showed
+      {{Kind::kButtonDown, true, 499, false, false}, true},
+      {{Kind::kButtonDown, true, 600, false, false}, false},
+      {{Kind::kCharacter, true, 300, false, false}, true},
+      {{Kind::kCharacter, true, 600, false, false}, false},
+      {{Kind::kKeyDown, true, 700, true, false}, true},  // a key held since
+      {{Kind::kKeyDown, true, 700, true, true}, false},  // held, pressed in the box
+      {{Kind::kKeyUp, true, 700, false, false}, true},   // released, pressed before
+      {{Kind::kKeyUp, true, 700, false, true}, false},
+      {{Kind::kButtonUp, true, 700, false, false}, true},
+      {{Kind::kButtonUp, true, 700, false, true}, false},
+      {{Kind::kOther, false, -40, false, false}, false},  // painting, commands
+  };
+  for (const auto& [input, unread] : cases) {
+    EXPECT_EQ(runtime::IsUnreadInput(input), unread)
+        << static_cast<int>(input.kind) << " " << input.box_shown << " " << input.ms_after_shown
+        << " " << input.repeat << input.went_down_in_box;
   }
 }
 

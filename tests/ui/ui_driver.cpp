@@ -1,5 +1,7 @@
 #include "tests/ui/ui_driver.h"
 
+#include "runtime/unread_input.h"
+
 #include <chrono>
 #include <fstream>
 #include <stdexcept>
@@ -84,6 +86,10 @@ HWND RunningProgram::WaitForWindow(const wchar_t* window_class, double seconds, 
     if (!found.empty()) {
       if (settle) {
         Settle();
+        // A message box answers no input given before it could be read.
+        if (std::wstring_view(window_class) == L"#32770") {
+          std::this_thread::sleep_for(std::chrono::milliseconds(runtime::kBoxReadingMs));
+        }
       }
       return found.front();
     }
@@ -187,6 +193,14 @@ void Type(std::wstring_view text) {
     Send({down, up});
   }
   Settle();
+}
+
+void SendKey(WORD virtual_key, bool up) {
+  INPUT key{};
+  key.type = INPUT_KEYBOARD;
+  key.ki.wVk = virtual_key;
+  key.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  ::SendInput(1, &key, sizeof key);
 }
 
 void PressKey(WORD virtual_key) {

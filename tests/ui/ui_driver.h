@@ -27,7 +27,8 @@ class RunningProgram {
 
   // The first visible top-level window of the program with this class
   // ("#32770" for a message box), waiting up to `seconds` for it, and then,
-  // when `settle`, a moment more for it to be ready for input.
+  // when `settle`, a moment more for it to be ready for input (for a message
+  // box, past the moments in which it answers no input).
   HWND WaitForWindow(const wchar_t* window_class, double seconds = 20, bool settle = true);
   // Every visible top-level window of the program with this class, now.
   std::vector<HWND> Windows(const wchar_t* window_class) const;
@@ -55,6 +56,8 @@ HWND FocusOf(HWND window);
 void Activate(HWND window);
 void Type(std::wstring_view text);
 void PressKey(WORD virtual_key);
+// One key going down (again, while held: a repeat) or up.
+void SendKey(WORD virtual_key, bool up);
 // Keys held down together in this order, then let go (Alt+F4: VK_MENU, VK_F4).
 void PressKeys(std::initializer_list<WORD> chord);
 // A left click at the centre of the window.
