@@ -1,6 +1,10 @@
 // Times the program's own code on large files, as the program runs it:
 //   velkaro_bench rebuild FOLDER LEVEL   RebuildEndgameSet, with settings kept in memory
 //   velkaro_bench lookup FOLDER          ReadCurrentLevel
+//   velkaro_bench scan32 FOLDER LEVEL    the list read as the rebuild reads it
+//                                        and scanned with the 32-byte windows of
+//                                        32-bit code, AVX2 where there is (and
+//                                        the program does not pretend otherwise)
 // and prints the seconds it took and the process's peak resident memory.
 #include <sys/resource.h>
 
@@ -9,11 +13,43 @@
 #include <string>
 
 #include "endgame/current_level.h"
+#include "endgame/level_scan.h"
+#include "endgame/lines.h"
 #include "endgame/rebuild.h"
+#include "runtime/cpu_features.h"
 #include "runtime/failure.h"
+#include "runtime/files.h"
+#include "tests/level_scan_narrow.h"
 #include "tests/support/memory_settings.h"
 
 namespace {
+
+// Reads the list in the program's blocks, with its read ahead, and scans each
+// run of lines with 32-byte windows; lines longer than a block are passed as
+// the program passes them. Returns how many lines were selected.
+long ScanWithNarrowWindows(const velkaro::endgame::EndgamePaths& paths, const std::string& level) {
+  using namespace velkaro;
+  runtime::InputFile list(paths.position_list);
+  endgame::LineBlocks blocks(list);
+  long selected = 0;
+  const auto count = [&](std::string_view) { ++selected; };
+  for (;;) {
+    const std::string_view run = blocks.Next();
+    if (!run.empty()) {
+#if defined(VELKARO_AVX2_SCAN)
+      if (runtime::ProcessorHasAvx2()) {
+        tests::ScanAvx2WithNarrowWindows(run, level, count);
+        continue;
+      }
+#endif
+      endgame::scan::Scan<endgame::scan::Classify, std::uint32_t>(run, level, count);
+    } else if (blocks.AtLongLine()) {
+      selected += blocks.PassLongLine(level.size()).level_field == level ? 1 : 0;
+    } else {
+      return selected;
+    }
+  }
+}
 
 long PeakKibibytes() {
   rusage usage{};
@@ -26,8 +62,10 @@ long PeakKibibytes() {
 int main(int argc, char** argv) {
   using namespace velkaro;
   const std::string mode = argc > 2 ? argv[1] : "";
-  if (!((mode == "rebuild" && argc == 4) || (mode == "lookup" && argc == 3))) {
-    std::fputs("usage: velkaro_bench rebuild FOLDER LEVEL | lookup FOLDER\n", stderr);
+  if (!(((mode == "rebuild" || mode == "scan32") && argc == 4) ||
+        (mode == "lookup" && argc == 3))) {
+    std::fputs("usage: velkaro_bench rebuild FOLDER LEVEL | scan32 FOLDER LEVEL | lookup FOLDER\n",
+               stderr);
     return 2;
   }
   const endgame::EndgamePaths paths = endgame::EndgamePathsIn(argv[2]);
@@ -37,6 +75,8 @@ int main(int argc, char** argv) {
     if (mode == "rebuild") {
       tests::MemorySettings settings;
       result = endgame::RebuildEndgameSet(paths, argv[3], endgame::kTicked, settings);
+    } else if (mode == "scan32") {
+      result = std::to_string(ScanWithNarrowWindows(paths, argv[3])) + " lines";
     } else {
       result = endgame::ReadCurrentLevel(paths).value_or("(none)");
     }
