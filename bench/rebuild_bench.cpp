@@ -31,6 +31,7 @@ long ScanWithNarrowWindows(const velkaro::endgame::EndgamePaths& paths, const st
   using namespace velkaro;
   runtime::InputFile list(paths.position_list);
   endgame::LineBlocks blocks(list);
+  blocks.StopNotingNul();  // the rebuild stops at its first selected line
   long selected = 0;
   const auto count = [&](std::string_view) { ++selected; };
   for (;;) {
