@@ -44,11 +44,12 @@ std::string ReadSample(runtime::InputFile& file, std::uint64_t offset, std::size
   return bytes;
 }
 
-}  // namespace
-
+// Whether a file starts with a byte order mark of UTF-16.
 bool StartsWithUtf16Mark(std::string_view start) {
   return start.starts_with(kUtf16Little) || start.starts_with(kUtf16Big);
 }
+
+}  // namespace
 
 bool ProveUtf16(std::string_view bytes) {
   using namespace std::string_view_literals;

@@ -28,9 +28,6 @@ inline constexpr std::size_t kSetEncodingSample = 4 * 1024;
 // one TAB or one CR, as in fields padded with NUL bytes, prove nothing.
 bool ProveUtf16(std::string_view bytes);
 
-// Whether a file starts with a byte order mark of UTF-16.
-bool StartsWithUtf16Mark(std::string_view start);
-
 // Looks at the first `sample` bytes of `file`: one proven UTF-16 is refused
 // (a runtime::Failure naming it). Returns the length of a UTF-8 byte order
 // mark at its start, which is no part of the first line, or 0.
