@@ -30,6 +30,12 @@ class Avx2Vectors {
   static std::uint32_t Mask(Vector hits) {
     return static_cast<std::uint32_t>(_mm256_movemask_epi8(hits));
   }
+  // Sixteen bytes in a row, compared with another sixteen.
+  using Half = __m128i;
+  static Half Load16(const char* at) { return _mm_loadu_si128(reinterpret_cast<const Half*>(at)); }
+  static std::uint32_t Equal16(Half a, Half b) {
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
+  }
 
   Vector Tabs(Vector bytes) const { return _mm256_cmpeq_epi8(bytes, tab_); }
   Vector Breaks(Vector bytes) const { return OneOf(breaks_, bytes); }

@@ -17,16 +17,6 @@
 #include "endgame/lines.h"
 #include "endgame/window_masks.h"
 
-// Inlined whatever the compiler's own weighing says: GCC left the window of
-// the AVX2 scan with 32-byte windows (the 32-bit product's, on processors with
-// AVX2) out of line, and each window then paid for a call, a stack aligned for
-// AVX and its masks returned through memory: twice the time of the SSE2 scan.
-#if defined(_MSC_VER)
-#define VELKARO_ALWAYS_INLINE __forceinline
-#else
-#define VELKARO_ALWAYS_INLINE inline __attribute__((always_inline))
-#endif
-
 namespace velkaro::endgame::scan {
 
 // What `make` makes of a window that reaches past the text's end, made from
@@ -79,9 +69,10 @@ void ScanWith(std::string_view lines, const std::string& level,
     return WindowOf<Word, kReach>(
         [&](const char* at) { return classify.template Window<Word>(at); }, lines, base, '\n');
   };
-  const auto middle_at = [&](std::size_t base) {
+  const auto middle_at = [&](std::size_t base, Word candidates) {
     return WindowOf<Word, kReach>(
-        [&](const char* at) { return classify.template Middle<Word>(at); }, lines, base, '\n');
+        [&](const char* at) { return classify.template Middle<Word>(at, candidates); }, lines, base,
+        '\n');
   };
   const bool has_middle = classify.HasMiddle();
 
@@ -107,7 +98,7 @@ void ScanWith(std::string_view lines, const std::string& level,
       // Candidates are TABs: those landed on are lines' first TABs.
       selected = sum & now.candidates;
       if (selected != 0 && has_middle) {
-        selected &= middle_at(base);
+        selected = middle_at(base, selected);
       }
       if (selected != 0) {
         break;

@@ -7,6 +7,7 @@
 // and level_search_avx2.cpp AVX2's.
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -18,6 +19,16 @@
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #define VELKARO_SSE2 1
 #include <emmintrin.h>
+#endif
+
+// Inlined whatever the compiler's own weighing says: GCC left the window of
+// the AVX2 scan with 32-byte windows (the 32-bit product's, on processors with
+// AVX2) out of line, and each window then paid for a call, a stack aligned for
+// AVX and its masks returned through memory: twice the time of the SSE2 scan.
+#if defined(_MSC_VER)
+#define VELKARO_ALWAYS_INLINE __forceinline
+#else
+#define VELKARO_ALWAYS_INLINE inline __attribute__((always_inline))
 #endif
 
 namespace velkaro::endgame::scan {
@@ -63,10 +74,14 @@ template <class Vectors, std::size_t kEnds, bool kWhole>
 class ClassifyWith {
  public:
   explicit ClassifyWith(const std::string& level) : masked_(std::min(level.size(), kMaskedBytes)) {
+    char masked[kMaskedBytes] = {};
     for (std::size_t k = 0; k < masked_; ++k) {
       level_[k] = Vectors::Splat(level[k]);
+      masked[k] = level[k];
     }
     last_ = level_[masked_ > 0 ? masked_ - 1 : 0];
+    masked_level_ = Vectors::Load16(masked);
+    masked_bits_ = (std::uint32_t{1} << masked_) - 1;
   }
 
   // The window's TABs and line breaks, and its TABs followed by the level's
@@ -101,48 +116,100 @@ class ClassifyWith {
   // Whether any masked bytes lie between the level's ends.
   bool HasMiddle() const { return kEnds >= 2 && masked_ > 2; }
 
-  // The window's places (its TABs among them) after which the masked bytes
-  // between the level's ends follow, from the second byte on.
+  // Those of the window's `candidates` after which the masked bytes between
+  // the level's ends follow. Lines whose level fields share the level's ends
+  // are at least 16 bytes apart, so a window holds a few such candidates: up
+  // to a set number of them are compared one by one, all the masked bytes at
+  // once, without a branch that depends on how many there are. The window is
+  // compared whole, each middle byte at every place at once, where that costs
+  // less: for short levels, and for more candidates (lines shorter than the
+  // level, whose bytes the candidates' comparisons run over).
   template <class Word>
-  Word Middle(const char* at) const {
-    return MiddleOfAny<Word>(at, std::make_index_sequence<kMaskedBytes - 2>());
+  VELKARO_ALWAYS_INLINE Word Middle(const char* at, Word candidates) const {
+    constexpr std::size_t kOneByOne = kWindowOf<Word> / kMaskedBytes;
+    // One by one, a candidate costs about as much as three of the window's
+    // comparisons of one byte each.
+    const bool short_level = (masked_ - 2) * (kWindowOf<Word> / Vectors::kWidth) <= 3 * kOneByOne;
+    Word beyond = candidates;  // those past the first kOneByOne
+    for (std::size_t k = 0; k < kOneByOne; ++k) {
+      beyond &= beyond - 1;
+    }
+    if (short_level || beyond != 0) {
+      return MiddleOfAny<Word>(at, candidates, std::make_index_sequence<kMaskedBytes - 2>());
+    }
+    Word passed = 0;
+    for (std::size_t k = 0; k < kOneByOne; ++k) {
+      // Where there is none left, the place is the window's width, whose
+      // bytes are within its reach; what they are does not count.
+      const Word lowest = candidates & (~candidates + 1);
+      const auto place = static_cast<std::size_t>(std::countr_zero(candidates));
+      const std::uint32_t same = Vectors::Equal16(Vectors::Load16(at + place + 1), masked_level_);
+      passed |= (same & masked_bits_) == masked_bits_ ? lowest : 0;
+      candidates ^= lowest;
+    }
+    return passed;
   }
 
  private:
-  // Middle, with the comparisons written out for each length: with a loop
-  // over them, windows that need them took a sixth longer.
+  // The window compared whole, with the comparisons written out for each
+  // length: with a loop over them, windows that need them took a sixth longer.
   template <class Word, std::size_t... kLength>
-  Word MiddleOfAny(const char* at, std::index_sequence<kLength...>) const {
+  Word MiddleOfAny(const char* at, Word candidates, std::index_sequence<kLength...>) const {
     Word middle = 0;
     static_cast<void>(
-        ((masked_ == kLength + 3 && (middle = MiddleOf<Word, kLength + 3>(at), true)) || ...));
+        ((masked_ == kLength + 3 && (middle = MiddleOf<Word, kLength + 3>(at, candidates), true)) ||
+         ...));
     return middle;
   }
 
+  // The first few middle bytes are compared first: where candidates crowd a
+  // window, they are lines shorter than the level, and few of those hold even
+  // the level's first bytes.
   template <class Word, std::size_t kMasked>
-  Word MiddleOf(const char* at) const {
-    Word middle = 0;
-    for (std::size_t part = 0; part < kWindowOf<Word> / Vectors::kWidth; ++part) {
-      const auto same =
-          SameFrom(at + Vectors::kWidth * part, std::make_index_sequence<kMasked - 2>());
-      middle |= Word{Vectors::Mask(same)} << static_cast<unsigned>(Vectors::kWidth * part);
+  Word MiddleOf(const char* at, Word candidates) const {
+    constexpr std::size_t kMiddle = kMasked - 2;
+    constexpr std::size_t kFirst = kMiddle < 3 ? kMiddle : 3;
+    const Word first =
+        candidates & SameAtEveryPlace<Word, 0>(at, std::make_index_sequence<kFirst>());
+    if constexpr (kFirst == kMiddle) {
+      return first;
+    } else {
+      return first == 0 ? 0
+                        : first & SameAtEveryPlace<Word, kFirst>(
+                                      at, std::make_index_sequence<kMiddle - kFirst>());
     }
-    return middle;
+  }
+
+  // The window's places after which, from the second byte on, the level's
+  // bytes 1 + kFrom + k follow, for each k.
+  template <class Word, std::size_t kFrom, std::size_t... k>
+  Word SameAtEveryPlace(const char* at, std::index_sequence<k...> bytes) const {
+    Word same = 0;
+    for (std::size_t part = 0; part < kWindowOf<Word> / Vectors::kWidth; ++part) {
+      const auto all = SameFrom<kFrom>(at + Vectors::kWidth * part, bytes);
+      same |= Word{Vectors::Mask(all)} << static_cast<unsigned>(Vectors::kWidth * part);
+    }
+    return same;
   }
 
   // The places of the vector at `from` after which, from the second byte on,
-  // the level's bytes 1 + k follow, for each k.
-  template <std::size_t kFirst, std::size_t... k>
+  // the level's bytes 1 + kFrom + k follow, for each k.
+  template <std::size_t kFrom, std::size_t kFirst, std::size_t... k>
   typename Vectors::Vector SameFrom(const char* from, std::index_sequence<kFirst, k...>) const {
-    auto same = Vectors::Equal(Vectors::Load(from + 2 + kFirst), level_[1 + kFirst]);
-    ((same = Vectors::And(same, Vectors::Equal(Vectors::Load(from + 2 + k), level_[1 + k]))), ...);
+    auto same =
+        Vectors::Equal(Vectors::Load(from + 2 + kFrom + kFirst), level_[1 + kFrom + kFirst]);
+    ((same = Vectors::And(
+          same, Vectors::Equal(Vectors::Load(from + 2 + kFrom + k), level_[1 + kFrom + k]))),
+     ...);
     return same;
   }
 
   Vectors vectors_;
   std::size_t masked_;  // the level's bytes compared here
   typename Vectors::Vector level_[kMaskedBytes] = {};
-  typename Vectors::Vector last_;  // the last masked byte's
+  typename Vectors::Vector last_;        // the last masked byte's
+  typename Vectors::Half masked_level_;  // the masked bytes, in a row
+  std::uint32_t masked_bits_;            // a bit for each of them
 };
 
 #if defined(VELKARO_SSE2)
@@ -163,6 +230,10 @@ class Sse2Vectors {
   static std::uint32_t Mask(Vector hits) {
     return static_cast<std::uint32_t>(_mm_movemask_epi8(hits));
   }
+  // Sixteen bytes in a row, compared with another sixteen.
+  using Half = __m128i;
+  static Half Load16(const char* at) { return Load(at); }
+  static std::uint32_t Equal16(Half a, Half b) { return Mask(Equal(a, b)); }
 
   Vector Tabs(Vector bytes) const { return _mm_cmpeq_epi8(bytes, tab_); }
   Vector Breaks(Vector bytes) const {
@@ -210,8 +281,8 @@ class Classify {
   bool HasMiddle() const { return false; }
 
   template <class Word>
-  Word Middle(const char*) const {
-    return ~Word{0};
+  Word Middle(const char*, Word candidates) const {
+    return candidates;
   }
 
  private:

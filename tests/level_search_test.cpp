@@ -103,6 +103,42 @@ TEST(LevelSearch, LooksAtEveryPlaceOfALongRun) {
   }
 }
 
+// Lines whose level fields share a long level's ends and all but one of its
+// bytes, a few to a window (compared one by one) or many (lines shorter than
+// the level, compared with the window whole), each byte between the ends
+// changed in turn, the level itself among them at every place in a window.
+TEST(LevelSearch, ComparesFieldsThatShareTheLevelsEndsByteForByte) {
+  for (const std::string level : {"1234567890", "1234567890123456", "12345678901234567890"}) {
+    std::string run;
+    Lines expected;
+    const std::size_t masked = std::min<std::size_t>(level.size(), 16);
+    for (std::size_t i = 0; i < 300; ++i) {
+      std::string field = level;
+      if (i % 5 != 0) {
+        field[1 + i % (masked - 2)] = 'x';
+      }
+      const std::string line = std::string(1 + i % 7, 'p') + "\t" + field;
+      run += line + (i % 2 == 0 ? "\n" : "\r\n");
+      if (field == level) {
+        expected.push_back(line);
+      }
+    }
+    ASSERT_EQ(expected.size(), 60U);
+    EXPECT_EQ(Fast(run, level), expected) << level;
+    // Lines of a TAB, a 1 and a line break: every TAB is the first of its line
+    // and followed by the ends of a level of 10 or 16 bytes that ends as it
+    // starts, and by a line break after them.
+    const std::string many = "1" + std::string(masked - 2, 'z') + "1";
+    const std::string short_lines = "\t1\n";
+    std::string crowded;
+    for (std::size_t i = 0; i < 40; ++i) {
+      crowded += short_lines;
+    }
+    crowded += "q\t" + many + "\n" + crowded;
+    EXPECT_EQ(Fast(crowded, many), (Lines{"q\t" + many})) << many;
+  }
+}
+
 // A random list over a small alphabet that makes fields, every terminator and
 // near-misses common, and a level of any length up to 20 bytes, itself and
 // with one byte changed strewn over the list as level fields.
