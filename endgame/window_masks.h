@@ -63,7 +63,12 @@ struct Masks {
 // the whole level, and a TAB, CR or LF must follow them.
 constexpr std::size_t Reach(std::size_t ends, bool whole) {
   // How many bytes past its window a window's masks are made from.
-  return ends == 0 ? (whole ? 1 : 0) : ends == 1 ? (whole ? 2 : 1) : kMaskedBytes + 1;
+  // A longer level's: its next 16 bytes and the byte after them, for the
+  // candidates compared one by one (ClassifyWith::Middle).
+  return ends == 0   ? (whole ? 1 : 0)
+         : ends == 1 ? (whole ? 2 : 1)
+         : whole     ? kMaskedBytes + 1
+                     : 2 * kMaskedBytes;
 }
 
 // The masks of a window made with the vectors of `Vectors`, kWidth bytes at
@@ -72,6 +77,10 @@ constexpr std::size_t Reach(std::size_t ends, bool whole) {
 // Load, Splat, Equal, And, Or and Mask, and its Tabs, Breaks and Separators.
 template <class Vectors, std::size_t kEnds, bool kWhole>
 class ClassifyWith {
+  // A level longer than its masked bytes (the byte searches' classifiers,
+  // with no level, are neither).
+  static constexpr bool kLonger = kEnds >= 2 && !kWhole;
+
  public:
   explicit ClassifyWith(const std::string& level) : masked_(std::min(level.size(), kMaskedBytes)) {
     char masked[kMaskedBytes] = {};
@@ -82,6 +91,17 @@ class ClassifyWith {
     last_ = level_[masked_ > 0 ? masked_ - 1 : 0];
     masked_level_ = Vectors::Load16(masked);
     masked_bits_ = (std::uint32_t{1} << masked_) - 1;
+    if constexpr (kLonger) {
+      // A longer level's next bytes, and where the byte after it is, if
+      // within them.
+      const std::size_t next = std::min(level.size() - kMaskedBytes, kMaskedBytes);
+      char bytes[kMaskedBytes] = {};
+      std::copy_n(level.data() + kMaskedBytes, next, bytes);
+      next_level_ = Vectors::Load16(bytes);
+      next_bits_ = static_cast<std::uint32_t>((std::uint64_t{1} << next) - 1);
+      ends_within_ = level.size() < 2 * kMaskedBytes;
+      end_ = ends_within_ ? level.size() : 0;
+    }
   }
 
   // The window's TABs and line breaks, and its TABs followed by the level's
@@ -139,12 +159,25 @@ class ClassifyWith {
     }
     Word passed = 0;
     for (std::size_t k = 0; k < kOneByOne; ++k) {
-      // Where there is none left, the place is the window's width, whose
-      // bytes are within its reach; what they are does not count.
+      // Where there is none left, the place is the window's first, and what
+      // its bytes are does not count.
       const Word lowest = candidates & (~candidates + 1);
-      const auto place = static_cast<std::size_t>(std::countr_zero(candidates));
-      const std::uint32_t same = Vectors::Equal16(Vectors::Load16(at + place + 1), masked_level_);
-      passed |= (same & masked_bits_) == masked_bits_ ? lowest : 0;
+      const auto place =
+          static_cast<std::size_t>(std::countr_zero(candidates)) & (kWindowOf<Word> - 1);
+      const char* const field = at + place + 1;
+      const std::uint32_t same = Vectors::Equal16(Vectors::Load16(field), masked_level_);
+      bool passes = (same & masked_bits_) == masked_bits_;
+      if constexpr (kLonger) {
+        // A longer level's next bytes too, and what ends the field: most
+        // fields that share all the masked bytes then end here, not in a
+        // comparison of their own after the scan's loop.
+        const std::uint32_t next =
+            Vectors::Equal16(Vectors::Load16(field + kMaskedBytes), next_level_);
+        const char after = field[end_];
+        passes = passes & ((next & next_bits_) == next_bits_) &
+                 (!ends_within_ | (after == '\t') | IsLineBreak(after));
+      }
+      passed |= passes ? lowest : 0;
       candidates ^= lowest;
     }
     return passed;
@@ -210,6 +243,12 @@ class ClassifyWith {
   typename Vectors::Vector last_;        // the last masked byte's
   typename Vectors::Half masked_level_;  // the masked bytes, in a row
   std::uint32_t masked_bits_;            // a bit for each of them
+  // A longer level's: its next bytes in a row, a bit for each, and whether
+  // the byte after it, at end_, is within the window's reach.
+  typename Vectors::Half next_level_{};
+  std::uint32_t next_bits_ = 0;
+  bool ends_within_ = false;
+  std::size_t end_ = 0;
 };
 
 #if defined(VELKARO_SSE2)

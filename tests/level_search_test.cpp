@@ -103,19 +103,23 @@ TEST(LevelSearch, LooksAtEveryPlaceOfALongRun) {
   }
 }
 
-// Lines whose level fields share a long level's ends and all but one of its
-// bytes, a few to a window (compared one by one) or many (lines shorter than
-// the level, compared with the window whole), each byte between the ends
-// changed in turn, the level itself among them at every place in a window.
+// Lines whose level fields share a long level's first byte and all but one of
+// its others, or are one byte longer, a few to a window (compared one by one)
+// or many (lines shorter than the level, compared with the window whole),
+// each byte changed in turn, the level itself among them at every place in a
+// window.
 TEST(LevelSearch, ComparesFieldsThatShareTheLevelsEndsByteForByte) {
-  for (const std::string level : {"1234567890", "1234567890123456", "12345678901234567890"}) {
+  for (const std::string level : {"1234567890", "1234567890123456", "12345678901234567890",
+                                  "123456789012345678901234567890123"}) {
     std::string run;
     Lines expected;
     const std::size_t masked = std::min<std::size_t>(level.size(), 16);
     for (std::size_t i = 0; i < 300; ++i) {
       std::string field = level;
-      if (i % 5 != 0) {
-        field[1 + i % (masked - 2)] = 'x';
+      if (i % 5 == 1) {
+        field += 'y';
+      } else if (i % 5 != 0) {
+        field[1 + i % (level.size() - 1)] = 'x';
       }
       const std::string line = std::string(1 + i % 7, 'p') + "\t" + field;
       run += line + (i % 2 == 0 ? "\n" : "\r\n");
