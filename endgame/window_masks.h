@@ -137,10 +137,11 @@ class ClassifyWith {
   bool HasMiddle() const { return kEnds >= 2 && masked_ > 2; }
 
   // Those of the window's `candidates` after which the masked bytes between
-  // the level's ends follow. Lines whose level fields share the level's ends
-  // are at least 16 bytes apart, so a window holds a few such candidates: up
-  // to a set number of them are compared one by one, all the masked bytes at
-  // once, without a branch that depends on how many there are. The window is
+  // the level's ends follow. A level field that holds those bytes is as long
+  // as they are, and holds no TAB or line break, so a window holds few lines
+  // with such fields: up to a set number of candidates are compared one by
+  // one, all the masked bytes at once, without a branch that depends on how
+  // many there are. The window is
   // compared whole, each middle byte at every place at once, where that costs
   // less: for short levels, and for more candidates (lines shorter than the
   // level, whose bytes the candidates' comparisons run over).
