@@ -122,7 +122,7 @@ void ScanWith(std::string_view lines, const std::string& level,
         if (after > size ||
             std::memcmp(data + at + 1 + kMaskedBytes, level.data() + kMaskedBytes,
                         n - kMaskedBytes) != 0 ||
-            (after < size && data[after] != '\t' && !IsLineBreak(data[after]))) {
+            (after < size && !EndsField(data[after]))) {
           continue;
         }
       }

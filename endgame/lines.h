@@ -27,6 +27,11 @@ inline bool IsLineBreak(char c) {
   return c == '\n' || c == '\r';
 }
 
+// Whether `c` ends a field: a TAB, or the line's end.
+inline bool EndsField(char c) {
+  return c == '\t' || IsLineBreak(c);
+}
+
 // Where the line that starts `text` ends: its first CR or LF, else text.size().
 inline std::size_t LineEnd(std::string_view text) {
   return FindLineBreak(text);

@@ -175,8 +175,7 @@ class ClassifyWith {
         const std::uint32_t next =
             Vectors::Equal16(Vectors::Load16(field + kMaskedBytes), next_level_);
         const char after = field[end_];
-        passes = passes & ((next & next_bits_) == next_bits_) &
-                 (!ends_within_ | (after == '\t') | IsLineBreak(after));
+        passes = passes & ((next & next_bits_) == next_bits_) & (!ends_within_ || EndsField(after));
       }
       passed |= passes ? lowest : 0;
       candidates ^= lowest;
@@ -311,7 +310,7 @@ class Classify {
       bool candidate = at[i] == '\t' && std::equal(at + i + 1, at + i + 1 + n, level_.data());
       if constexpr (kWhole) {
         const char after = at[i + 1 + n];
-        candidate = candidate && (after == '\t' || IsLineBreak(after));
+        candidate = candidate && EndsField(after);
       }
       masks.candidates |= Word{candidate} << i;
     }
