@@ -10,11 +10,13 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "endgame/current_level.h"
 #include "endgame/level_scan.h"
-#include "endgame/lines.h"
+#include "endgame/line_reading.h"
 #include "endgame/rebuild.h"
 #include "runtime/cpu_features.h"
 #include "runtime/failure.h"
@@ -24,32 +26,39 @@
 
 namespace {
 
-// Reads the list in the program's blocks, with its read ahead, and scans each
-// run of lines with 32-byte windows; lines longer than a block are passed as
-// the program passes them. Returns how many lines were selected.
+// Reads the list as the rebuild reads it, and chooses its lines with the
+// 32-byte windows of 32-bit code. Returns how many lines were chosen.
 long ScanWithNarrowWindows(const velkaro::endgame::EndgamePaths& paths, const std::string& level) {
   using namespace velkaro;
-  runtime::InputFile list(paths.position_list);
-  endgame::LineBlocks blocks(list);
-  blocks.StopNotingNul();  // the rebuild stops at its first selected line
-  long selected = 0;
-  const auto count = [&](std::string_view) { ++selected; };
-  for (;;) {
-    const std::string_view run = blocks.Next();
-    if (!run.empty()) {
+  struct NarrowWindows final : endgame::LineChoice, endgame::LineSink {
+    explicit NarrowWindows(std::string_view sought) : level(sought) {}
+    void Choose(std::string_view run,
+                const std::function<void(std::string_view)>& chosen) const override {
 #if defined(VELKARO_AVX2_SCAN)
       if (runtime::ProcessorHasAvx2()) {
-        tests::ScanAvx2WithNarrowWindows(run, level, count);
-        continue;
+        tests::ScanAvx2WithNarrowWindows(run, level, chosen);
+        return;
       }
 #endif
-      endgame::scan::Scan<endgame::scan::Classify, std::uint32_t>(run, level, count);
-    } else if (blocks.AtLongLine()) {
-      selected += blocks.PassLongLine(level.size()).level_field == level ? 1 : 0;
-    } else {
-      return selected;
+      endgame::scan::Scan<endgame::scan::Classify, std::uint32_t>(run, level, chosen);
     }
-  }
+    bool Chooses(std::optional<std::string_view> field) const override {
+      return field == level;
+    }
+    std::size_t LongestField() const override {
+      return level.size();
+    }
+    void Begin() override {
+      ++selected;
+    }
+    void Part(std::string_view) override {}
+    void End() override {}
+    std::string level;
+    long selected = 0;
+  } narrow(level);
+  runtime::InputFile list(paths.position_list);
+  endgame::ReadChosenLines(list, narrow, narrow);
+  return narrow.selected;
 }
 
 long PeakKibibytes() {

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string_view>
 
-#include "endgame/lines.h"
+#include "endgame/line_reading.h"
 
 namespace velkaro::runtime {
 class InputFile;
@@ -14,20 +14,14 @@ namespace velkaro::endgame {
 
 class LineWriter;
 
-// What reading the whole list showed besides its lines.
-struct ListFacts {
-  // A NUL byte, which no ANSI list is expected to hold; looked for only until
-  // a line is selected, as nothing but a reading that selects none asks.
-  bool held_nul = false;
-};
-
 // Copies every line of `file` whose level field is `level` to `writer`, in
-// order, each followed by CR LF; `before_each` runs before each line is
-// written and may stop the copy by throwing. Each byte of the file is looked
-// at a bounded number of times, and memory stays a block's whatever the lines.
+// order, each followed by CR LF; `before_each` runs once for each line before
+// its bytes are written, and may stop the copy by throwing. Each byte of the
+// file is looked at a bounded number of times, and memory stays a few blocks'
+// whatever the lines (ReadChosenLines).
 ListFacts CopyLinesOfLevel(runtime::InputFile& file, std::string_view level, LineWriter& writer,
                            const std::function<void()>& before_each,
-                           std::size_t block_size = LineBlocks::kBlockSize);
+                           std::size_t block_size = kBlockSize);
 
 // Reads the whole file as position lines and selects none: its read errors and
 // its form are found all the same.

@@ -191,11 +191,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     endgame::ForEachLine(list, [&](std::string_view line) { whole.append(line).append("\n"); });
     std::string in_blocks;
     runtime::InputFile file(paths.position_list);
-    endgame::LineBlocks blocks(file, block_size);
     bool level_fields_agree = true;
-    tests::ForEachLineInBlocks(
-        blocks, [&](std::string_view line) { in_blocks.append(line).append("\n"); },
-        level_fields_agree);
+    for (const std::string& line : tests::LinesInBlocks(file, block_size, level_fields_agree)) {
+      in_blocks.append(line).append("\n");
+    }
     Check(in_blocks == whole);
     Check(level_fields_agree);
   }

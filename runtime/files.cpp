@@ -109,28 +109,43 @@ InputFile::InputFile(const std::filesystem::path& path) : path_(path) {
 }
 
 InputFile::~InputFile() {
+  for (const std::optional<NativeHandle>& lane : lanes_) {
+    if (lane && *lane != handle_) {
+      system::Close(*lane);
+    }
+  }
   system::Close(handle_);
 }
 
-std::size_t InputFile::Read(std::span<char> into) {
-  // Past the end the file had at open, bytes belong to another version of
-  // it, or to no file at all (a link to an endless device has a size of 0):
-  // one byte read there tells whether there are any, and none is handed out.
-  const std::uint64_t left = at_open_.size - std::min(bytes_read_, at_open_.size);
-  char probe = 0;
-  const std::span<char> wanted =
-      left == 0 ? std::span<char>(&probe, 1)
-                : into.first(static_cast<std::size_t>(std::min<std::uint64_t>(into.size(), left)));
-  std::size_t read = 0;
-  if (!system::ReadSome(handle_, wanted, read)) {
-    throw FileFailure(texts::kRead, path_);
+std::size_t InputFile::ReadOnLane(unsigned lane, std::uint64_t offset, std::span<char> into) {
+  std::optional<NativeHandle>& handle = lanes_.at(lane);
+  if (!handle) {
+    // Where no handle of its own can be had, the lane shares the file's: the
+    // reads are right, only not at once.
+    NativeHandle own{};
+    handle = system::OpenLane(handle_, own) ? own : handle_;
   }
-  if (left == 0) {
-    read_past_end_ = read_past_end_ || read > 0;
+  // Past the end the file had at open, bytes belong to another version of it.
+  const std::uint64_t left = at_open_.size - std::min(offset, at_open_.size);
+  const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(into.size(), left));
+  if (wanted == 0) {
     return 0;
+  }
+  std::size_t read = 0;
+  if (!system::ReadSomeAt(*handle, offset, into.first(wanted), read)) {
+    throw FileFailure(texts::kRead, path_);
   }
   bytes_read_ += read;
   return read;
+}
+
+void InputFile::LookPastEnd() {
+  char probe = 0;
+  std::size_t read = 0;
+  if (!system::ReadSomeAt(handle_, at_open_.size, std::span<char>(&probe, 1), read)) {
+    throw FileFailure(texts::kRead, path_);
+  }
+  read_past_end_ = read_past_end_ || read > 0;
 }
 
 std::size_t InputFile::ReadAt(std::uint64_t offset, std::span<char> into) {

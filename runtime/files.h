@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -13,22 +15,31 @@
 namespace velkaro::runtime {
 
 // A file open for reading, as bytes. Every failure throws Failure naming the file.
-// Read hands out the file as it was at open: never past the size it had then.
+// Its reads hand out the file as it was at open: never past the size it had then.
 class InputFile {
  public:
+  // Threads that read the file at once, each on a lane of its own.
+  static constexpr unsigned kLanes = 2;
+
   explicit InputFile(const std::filesystem::path& path);
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  // Reads the next bytes into `into`; returns how many, 0 only at the end of
-  // the file as it was at open, or before it where the file ends sooner.
-  std::size_t Read(std::span<char> into);
-  // Reads from `offset` on, without moving the position of Read.
+  // Reads from `offset` on into `into` through the handle of `lane` (below
+  // kLanes), one thread per lane at a time; returns how many bytes, 0 only at
+  // the size at open, or before it where the file now ends sooner. What lanes
+  // read counts as read for ChangedSinceOpen.
+  std::size_t ReadOnLane(unsigned lane, std::uint64_t offset, std::span<char> into);
+  // Looks for a byte past the size at open: one there is the file's growth,
+  // or a device that has no end (a link to one has a size of 0).
+  void LookPastEnd();
+  // Reads from `offset` on, counting for nothing.
   std::size_t ReadAt(std::uint64_t offset, std::span<char> into);
   std::uint64_t Size();
-  // Whether the file, read through with Read, was changed since it was opened
-  // (ChangedWhileRead).
+  std::uint64_t SizeAtOpen() const { return at_open_.size; }
+  // Whether the file, read through on its lanes and looked past its end, was
+  // changed since it was opened (ChangedWhileRead).
   bool ChangedSinceOpen();
 
   const std::filesystem::path& path() const { return path_; }
@@ -37,7 +48,9 @@ class InputFile {
   std::filesystem::path path_;
   NativeHandle handle_{};
   FileState at_open_;
-  std::uint64_t bytes_read_ = 0;
+  // Each lane's handle, opened by the lane's thread when it first reads.
+  std::array<std::optional<NativeHandle>, kLanes> lanes_;
+  std::atomic<std::uint64_t> bytes_read_{0};
   bool read_past_end_ = false;
 };
 

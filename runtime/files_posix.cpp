@@ -32,10 +32,10 @@ bool OpenToRead(const std::filesystem::path& path, NativeHandle& file) {
   return file >= 0;
 }
 
-bool ReadSome(NativeHandle file, std::span<char> into, std::size_t& read) {
-  const ssize_t n = Retried([&] { return ::read(file, into.data(), into.size()); });
-  read = n > 0 ? static_cast<std::size_t>(n) : 0;
-  return n >= 0;
+bool OpenLane(NativeHandle file, NativeHandle& lane) {
+  // pread keeps no position: threads read through one descriptor at once.
+  lane = file;
+  return true;
 }
 
 bool ReadSomeAt(NativeHandle file, std::uint64_t offset, std::span<char> into, std::size_t& read) {

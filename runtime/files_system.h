@@ -19,9 +19,11 @@
 namespace velkaro::runtime::system {
 
 bool OpenToRead(const std::filesystem::path& path, NativeHandle& file);
-// `read` is 0 only at the end of the file.
-bool ReadSome(NativeHandle file, std::span<char> into, std::size_t& read);
-// A read from `offset` that leaves the position of ReadSome where it was.
+// Another handle of the file open as `file`, for another thread to read
+// through at once, or `file` itself where one handle serves many threads at
+// once (POSIX pread). The same file whatever its name names now.
+bool OpenLane(NativeHandle file, NativeHandle& lane);
+// A read from `offset`; `read` is 0 only at the end of the file.
 bool ReadSomeAt(NativeHandle file, std::uint64_t offset, std::span<char> into, std::size_t& read);
 bool SizeOf(NativeHandle file, std::uint64_t& size);
 bool StateOf(NativeHandle file, FileState& state);

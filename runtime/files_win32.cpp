@@ -45,19 +45,18 @@ bool OpenToRead(const std::filesystem::path& path, NativeHandle& file) {
   return file != INVALID_HANDLE_VALUE;
 }
 
-bool ReadSome(NativeHandle file, std::span<char> into, std::size_t& read) {
-  DWORD count = 0;
-  const bool done = ::ReadFile(file, into.data(), Chunk(into.size()), &count, nullptr) != FALSE;
-  read = count;
-  return done;
+bool OpenLane(NativeHandle file, NativeHandle& lane) {
+  // All I/O through one synchronous handle is serialized, positioned reads
+  // too: a thread that is to read while another does needs a handle of its
+  // own. ReOpenFile opens the file that `file` is open on, not whatever its
+  // name names now, with the same access and sharing.
+  lane = ::ReOpenFile(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                      FILE_FLAG_SEQUENTIAL_SCAN);
+  return lane != INVALID_HANDLE_VALUE;
 }
 
 bool ReadSomeAt(NativeHandle file, std::uint64_t offset, std::span<char> into, std::size_t& read) {
-  // A positioned read moves the file pointer; put it back for ReadSome.
-  LARGE_INTEGER zero{}, current{};
-  if (!::SetFilePointerEx(file, zero, &current, FILE_CURRENT)) {
-    return false;
-  }
+  // The file's pointer moves too; nothing reads from it.
   OVERLAPPED at{};
   at.Offset = static_cast<DWORD>(offset);
   at.OffsetHigh = static_cast<DWORD>(offset >> 32);
@@ -67,7 +66,7 @@ bool ReadSomeAt(NativeHandle file, std::uint64_t offset, std::span<char> into, s
     return false;
   }
   read = count;
-  return ::SetFilePointerEx(file, current, nullptr, FILE_BEGIN) != FALSE;
+  return true;
 }
 
 bool SizeOf(NativeHandle file, std::uint64_t& size) {

@@ -205,7 +205,7 @@ TEST(LevelSearch, TheCopyAgreesWithTheSimplePathInBlocksOfEverySize) {
     tests::ReferenceSelectLinesOfLevel(each.list, each.level, [&](std::string_view line) {
       expected.append(line).append("\r\n");
     });
-    const std::size_t block = round % 4 == 0 ? LineBlocks::kBlockSize : 1 + random() % 70;
+    const std::size_t block = round % 4 == 0 ? kBlockSize : 1 + random() % 70;
     const std::filesystem::path target = folder.path() / "VIRLA.EPD";
     {
       runtime::InputFile file(list);
@@ -250,7 +250,7 @@ std::string SimpleCopyOfLevel1(std::string_view list) {
 TEST(LevelSearch, TheCopyOfAListOfManyBlocksAgreesWithTheSimplePath) {
   std::mt19937 random(20261208);
   std::string list;
-  while (list.size() < 3 * LineBlocks::kBlockSize + 4321) {
+  while (list.size() < 3 * kBlockSize + 4321) {
     list += RandomList(random, 300).list;
     if (random() % 8 == 0) {
       list += "a\t1\t" + std::string(random() % 3000, 'x') + "\n";
@@ -273,7 +273,7 @@ TEST_P(ListsAtBlockEnds, CopyAsTheSimplePathSelects) {
   const tests::ScratchFolder folder;
   for (const std::string_view end : {"", "\r", "\n", "\r\n"}) {
     for (const int offset : {-70, -35, -3, -2, -1, 0, 1, 2, 3, 35, 70}) {
-      const std::size_t size = GetParam() * LineBlocks::kBlockSize + offset;
+      const std::size_t size = GetParam() * kBlockSize + offset;
       std::string list;
       for (int i = 0; list.size() + 64 < size; ++i) {
         list += i % 3 == 0 ? "8/8/8/8/8/8/8/K1k5 w - - 0 1\t1\r\n" : "8/8/k7/8/8/8/8/K7\t2\n";

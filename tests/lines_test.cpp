@@ -23,11 +23,8 @@ class LineReading : public ::testing::TestWithParam<std::size_t> {
     const auto file = folder_.path() / "list.txt";
     WriteBytes(file, bytes);
     runtime::InputFile input(file);
-    LineBlocks blocks(input, GetParam());
-    Lines lines;
     bool level_fields_agree = true;
-    tests::ForEachLineInBlocks(
-        blocks, [&](std::string_view line) { lines.emplace_back(line); }, level_fields_agree);
+    Lines lines = tests::LinesInBlocks(input, GetParam(), level_fields_agree);
     EXPECT_TRUE(level_fields_agree);
     return lines;
   }
@@ -62,12 +59,27 @@ TEST_P(LineReading, CarriesEveryOtherByteUnchanged) {
 }
 
 TEST_P(LineReading, ALineLongerThanABlockComesWhole) {
-  const std::string longest(3 * 1024 + 7, 'q');
+  const std::string longest(5 * 1024 + 7, 'q');
   EXPECT_EQ(Read("a\r\n" + longest + "\r\nb"), (Lines{"a", longest, "b"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(BlockSizes, LineReading,
-                         ::testing::Values(1, 2, 3, 5, 64, LineBlocks::kBlockSize));
+INSTANTIATE_TEST_SUITE_P(BlockSizes, LineReading, ::testing::Values(1, 2, 3, 5, 64, kBlockSize));
+
+// What another program adds after the list was opened is no part of it, on
+// any lane; looked for past its end, it is the list's change.
+TEST(InputFile, ReadsNoFurtherThanItsSizeAtOpen) {
+  const ScratchFolder folder;
+  const auto file = folder.path() / "list.txt";
+  WriteBytes(file, "a\t1\r\n");
+  runtime::InputFile input(file);
+  WriteBytes(file, "a\t1\r\nb\t1\r\n");
+  char bytes[16] = {};
+  EXPECT_EQ(input.ReadOnLane(1, 0, bytes), 5u);
+  EXPECT_EQ(input.ReadOnLane(0, 5, bytes), 0u);
+  EXPECT_EQ(std::string(bytes, 5), "a\t1\r\n");
+  input.LookPastEnd();
+  EXPECT_TRUE(input.ChangedSinceOpen());
+}
 
 TEST(LevelField, IsField1OfTheTabSplit) {
   EXPECT_EQ(LevelField("p\tq"), "q");

@@ -24,6 +24,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -38,7 +40,7 @@ constexpr int kMaxFd = 4096;
 Kind kinds[kMaxFd];
 unsigned long long done[kMaxFd];
 char list_path[4096];
-bool list_changed = false;
+std::atomic<bool> list_changed{false};
 
 // The list's bytes with every 4 made a 5: another version of the same size.
 void WriteOtherVersion(const char* mode) {
@@ -60,7 +62,6 @@ void WriteOtherVersion(const char* mode) {
 
 // What another program does to the list while it is read, once.
 void ChangeList(const char* how) {
-  list_changed = true;
   struct stat status {};
   if (::stat(list_path, &status) != 0) {
     return;
@@ -125,7 +126,7 @@ extern "C" {
 int open(const char* path, int flags, ...) {
   if (EndsWith(path, "chessfen.txt")) {
     std::snprintf(list_path, sizeof list_path, "%s", path);
-    list_changed = false;
+    list_changed.store(false);
   }
   static const auto next = Next<int (*)(const char*, int, ...)>("open");
   mode_t mode = 0;
@@ -146,37 +147,42 @@ int open(const char* path, int flags, ...) {
   return fd;
 }
 
-ssize_t read(int fd, void* buffer, std::size_t count) {
-  static const auto next = Next<ssize_t (*)(int, void*, std::size_t)>("read");
-  if (KindOf(fd) != kList) {
-    return next(fd, buffer, count);
-  }
-  const long long end_at = FailAt("VELKARO_END_READ_AT");
-  if (end_at >= 0 && done[fd] >= static_cast<unsigned long long>(end_at)) {
-    return 0;
-  }
-  const ssize_t read = Transfer(
-      fd, count, FailAt("VELKARO_FAIL_READ_AT"), EIO,
-      [](int f, std::size_t n, void* b) { return next(f, b, n); }, buffer);
-  const char* how = std::getenv("VELKARO_CHANGE_LIST");
-  if (how != nullptr && !list_changed && read > 0) {
-    struct stat status {};
-    const bool at_end =
-        ::fstat(fd, &status) == 0 && done[fd] >= static_cast<unsigned long long>(status.st_size);
-    if (std::strcmp(how, "grow-at-end") != 0 || at_end) {
-      ChangeList(how);
-    }
-  }
-  return read;
-}
-
+// Positioned reads of the list, from the threads that read it at once: the
+// failing byte and the end are places in the file, not counts of bytes read.
 ssize_t pread(int fd, void* buffer, std::size_t count, off_t offset) {
   static const auto next = Next<ssize_t (*)(int, void*, std::size_t, off_t)>("pread");
   if (KindOf(fd) == kSet && std::getenv("VELKARO_FAIL_PREAD") != nullptr) {
     errno = EIO;
     return -1;
   }
-  return next(fd, buffer, count, offset);
+  if (KindOf(fd) != kList) {
+    return next(fd, buffer, count, offset);
+  }
+  const auto at = static_cast<unsigned long long>(offset);
+  for (const bool fails : {false, true}) {
+    const long long place = FailAt(fails ? "VELKARO_FAIL_READ_AT" : "VELKARO_END_READ_AT");
+    if (place < 0) {
+      continue;
+    }
+    const auto until = static_cast<unsigned long long>(place);
+    if (at >= until) {
+      errno = fails ? EIO : errno;
+      return fails ? -1 : 0;
+    }
+    count = static_cast<std::size_t>(std::min<unsigned long long>(count, until - at));
+  }
+  const ssize_t read = next(fd, buffer, count, offset);
+  const char* how = std::getenv("VELKARO_CHANGE_LIST");
+  if (how != nullptr && read > 0) {
+    struct stat status {};
+    const bool at_end =
+        ::fstat(fd, &status) == 0 && at + static_cast<unsigned long long>(read) >=
+                                         static_cast<unsigned long long>(status.st_size);
+    if ((std::strcmp(how, "grow-at-end") != 0 || at_end) && !list_changed.exchange(true)) {
+      ChangeList(how);
+    }
+  }
+  return read;
 }
 
 ssize_t pread64(int fd, void* buffer, std::size_t count, off_t offset) {
