@@ -66,8 +66,12 @@ TEST_P(LineReading, ALineLongerThanABlockComesWhole) {
 INSTANTIATE_TEST_SUITE_P(BlockSizes, LineReading, ::testing::Values(1, 2, 3, 5, 64, kBlockSize));
 
 // What another program adds after the list was opened is no part of it, on
-// any lane; looked for past its end, it is the list's change.
+// any lane; looked for past its end, it is the list's change. A Unix program
+// can write it so under Wine; Windows' sharing keeps Windows programs out.
 TEST(InputFile, ReadsNoFurtherThanItsSizeAtOpen) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the open list is shared for reading alone";
+#endif
   const ScratchFolder folder;
   const auto file = folder.path() / "list.txt";
   WriteBytes(file, "a\t1\r\n");
