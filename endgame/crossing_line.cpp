@@ -27,6 +27,7 @@ void CrossingLine::Begin(std::uint64_t offset) {
   field_.clear();
   field_too_long_ = false;
   kept_.clear();
+  kept_whole_ = true;
 }
 
 void CrossingLine::Add(const LinePiece& piece) {
@@ -39,7 +40,8 @@ void CrossingLine::Add(const LinePiece& piece) {
     tabs_ = first == std::string_view::npos ? 1 : 2;
     KeepField(bytes.substr(0, first));
   }
-  if (length_ + bytes.size() <= kKept) {
+  kept_whole_ = kept_whole_ && kept_.size() + bytes.size() <= kKept;
+  if (kept_whole_) {
     kept_ += bytes;
   } else {
     kept_.clear();
@@ -64,7 +66,7 @@ std::optional<std::string_view> CrossingLine::LevelField() const {
 }
 
 std::optional<std::string_view> CrossingLine::Bytes() const {
-  if (length_ > kKept) {
+  if (!kept_whole_) {
     return std::nullopt;
   }
   return kept_;

@@ -52,6 +52,7 @@ class CrossingLine {
   std::string field_;
   bool field_too_long_ = false;
   std::string kept_;
+  bool kept_whole_ = true;
 };
 
 }  // namespace velkaro::endgame

@@ -245,8 +245,9 @@ std::string SimpleCopyOfLevel1(std::string_view list) {
   return expected;
 }
 
-// Lists of many blocks, read ahead: what is left of each block, a line's
-// start of any length, goes before the bytes read behind it.
+// Lists of many blocks, read on two threads: the line that crosses each
+// block's end, of any length, is joined from both blocks and handed out in order,
+// one longer than is kept read again.
 TEST(LevelSearch, TheCopyOfAListOfManyBlocksAgreesWithTheSimplePath) {
   std::mt19937 random(20261208);
   std::string list;
@@ -254,6 +255,9 @@ TEST(LevelSearch, TheCopyOfAListOfManyBlocksAgreesWithTheSimplePath) {
     list += RandomList(random, 300).list;
     if (random() % 8 == 0) {
       list += "a\t1\t" + std::string(random() % 3000, 'x') + "\n";
+    }
+    if (kBlockSize - list.size() % kBlockSize < 6000) {
+      list += "a\t1\t" + std::string(6000, 'x') + "\n";  // across the end, longer than kept
     }
   }
   const tests::ScratchFolder folder;
@@ -265,7 +269,7 @@ TEST(LevelSearch, TheCopyOfAListOfManyBlocksAgreesWithTheSimplePath) {
                                   << (differ.first - copied.begin());
 }
 
-// The real block, read ahead: lists that end about where the first or second
+// The real block, on two threads: lists that end about where the first or second
 // block does, with each final terminator, copy as the simple path selects.
 class ListsAtBlockEnds : public ::testing::TestWithParam<std::size_t> {};
 

@@ -112,11 +112,13 @@ TEST_F(FailedRebuild, AListInUtf16IsRefusedAndAnAnsiListWithNulsIsCopied) {
       {Utf16(u"a\t" + Repeated(u"中", 2100) + u"\r\n" + lines), kUtf16},
       // No proof: no line break, LF alone, a first line past 64 KiB, or past
       // a block of the reads, whose NULs are then seen on the thread that
-      // reads ahead (上, U+4E0A, holds an LF byte: lines to the reads).
+      // reads it (上, U+4E0A, holds an LF byte: lines to the reads).
       {Utf16(u"a\t12"), kNoLineAndNuls},
       {Utf16(u"a\t12\na\t12\n", true), kNoLineAndNuls},
       {Utf16(Repeated(u"中", 40000) + u"\r\n" + lines, true), kNoLineAndNuls},
       {Utf16(Repeated(u"上", 600000) + u"\r\n" + lines), kNoLineAndNuls},
+      // NULs in the first block alone, read on one thread, the last on another.
+      {Utf16(u"a\t12\na\t12\n", true) + std::string(std::size_t{3} << 19, 'z'), kNoLineAndNuls},
       {padded, kCopied},
   };
   for (const auto& [list, outcome] : cases) {
@@ -445,8 +447,8 @@ TEST_F(FailedRebuild, AListThatIsALinkToAnEndlessDeviceChangesNothing) {
   ExpectNothingChanged();
 }
 
-// Without a thread to read ahead on, the list is read on this one.
-TEST_F(InjectedFault, NoThreadToReadAheadOnIsNoFailure) {
+// Without a second thread to read on, the list is read on this one alone.
+TEST_F(InjectedFault, NoThreadToReadOnIsNoFailure) {
   setenv("VELKARO_FAIL_THREAD", "1", 1);
   EXPECT_EQ(Run("44"), "调整完毕共 30000 关");
   unsetenv("VELKARO_FAIL_THREAD");
