@@ -29,6 +29,19 @@ namespace {
 // processor, where Linux copies with REP MOVSB).
 constexpr std::size_t kReadAlignment = 64;
 
+// Reads bytes.size() bytes of `file` from `offset` on `lane`: fewer there
+// mean the file ends sooner than it did at open.
+void ReadWhole(runtime::InputFile& file, unsigned lane, std::uint64_t offset,
+               std::span<char> bytes) {
+  for (std::size_t read = 0; read < bytes.size();) {
+    const std::size_t got = file.ReadOnLane(lane, offset + read, bytes.subspan(read));
+    if (got == 0) {
+      throw runtime::Failure(FileChangedMessage(file.path()));
+    }
+    read += got;
+  }
+}
+
 // Blocks read and chosen among while the ones before them are handed out:
 // two for each reading thread, so that neither waits while the lines of the
 // block before are handed out.
@@ -40,6 +53,8 @@ struct Slot {
       : storage(std::make_unique_for_overwrite<char[]>(block_size + kReadAlignment)),
         marks(block_size + 1) {}
 
+  bool HasBreak() const { return head.bytes.size() < size; }
+
   char* Bytes() const {
     const auto address = reinterpret_cast<std::uintptr_t>(storage.get());
     return storage.get() + (kReadAlignment - address % kReadAlignment) % kReadAlignment;
@@ -50,10 +65,8 @@ struct Slot {
   // The end of the line that started in the block before, and its TABs; all
   // of the block where it holds no line break. Not for the first block.
   LinePiece head;
-  bool has_break = false;
-  // The whole lines that start in the block, then the start of the line that
-  // goes on into the next.
-  std::size_t lines_begin = 0;
+  // Where the whole lines that start in the block end, and the line that goes
+  // on into the next starts.
   std::size_t lines_end = 0;
   LineMarks marks;
   bool held_nul = false;
@@ -129,7 +142,7 @@ class Reading {
       Slot& slot = *slots_[handed_out_ % kSlots];
       {
         const std::lock_guard<std::mutex> lock(mutex_);
-        if (handed_out_ == blocks_ || slot.ready != handed_out_) {
+        if (handed_out_ == blocks_ || !NextIsRead()) {
           return handed_out_;
         }
       }
@@ -148,8 +161,14 @@ class Reading {
   // Waits until the next block to hand out is read.
   void WaitForReady() {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return slots_[handed_out_ % kSlots]->ready == handed_out_; });
+    changed_.wait(lock, [&] { return NextIsRead(); });
   }
+
+  // Whether the next block to hand out is read; under the mutex.
+  bool NextIsRead() const { return slots_[handed_out_ % kSlots]->ready == handed_out_; }
+
+  // Where the block starts in the file.
+  std::uint64_t OffsetOf(std::uint64_t block) const { return start_ + block * block_size_; }
 
   // A reading thread: takes the next block not taken, waits for its slot to
   // be handed out, then reads it.
@@ -188,38 +207,29 @@ class Reading {
   // Reads the block and finds its lines: the end of the one it goes on with,
   // the whole ones, chosen among, and the start of the one that goes on.
   void Fill(Slot& slot, std::uint64_t block, unsigned lane) {
-    const std::uint64_t offset = start_ + block * block_size_;
+    const std::uint64_t offset = OffsetOf(block);
     slot.size = static_cast<std::size_t>(std::min<std::uint64_t>(block_size_, size_ - offset));
     char* const bytes = slot.Bytes();
-    for (std::size_t read = 0; read < slot.size;) {
-      const std::size_t got =
-          file_.ReadOnLane(lane, offset + read, std::span<char>(bytes + read, slot.size - read));
-      if (got == 0) {
-        throw runtime::Failure(FileChangedMessage(file_.path()));
-      }
-      read += got;
-    }
+    ReadWhole(file_, lane, offset, std::span<char>(bytes, slot.size));
     const std::string_view text(bytes, slot.size);
     slot.held_nul = noting_nul_.load(std::memory_order_relaxed) && HoldsNul(text);
-    slot.lines_begin = 0;
+    std::size_t lines_begin = 0;
     if (block > 0) {
       slot.head = PieceBeforeBreak(text);
-      slot.has_break = slot.head.bytes.size() < text.size();
-      if (!slot.has_break) {
-        slot.lines_begin = slot.lines_end = slot.size;
+      if (!slot.HasBreak()) {
+        slot.lines_end = slot.size;
         return;
       }
-      slot.lines_begin = NextLineStart(text, slot.head.bytes.size());
+      lines_begin = NextLineStart(text, slot.head.bytes.size());
     }
     if (block + 1 == blocks_) {
       slot.lines_end = slot.size;  // the last line needs no terminator
     } else {
-      const std::size_t last = FindLastLineBreak(text.substr(slot.lines_begin));
-      slot.lines_end =
-          last == std::string_view::npos ? slot.lines_begin : slot.lines_begin + last + 1;
+      const std::size_t last = FindLastLineBreak(text.substr(lines_begin));
+      slot.lines_end = last == std::string_view::npos ? lines_begin : lines_begin + last + 1;
     }
-    if (slot.lines_end > slot.lines_begin) {
-      choice_.Choose(text.substr(slot.lines_begin, slot.lines_end - slot.lines_begin),
+    if (slot.lines_end > lines_begin) {
+      choice_.Choose(text.substr(lines_begin, slot.lines_end - lines_begin),
                      [&](std::string_view line) {
                        const auto start = static_cast<std::size_t>(line.data() - bytes);
                        slot.marks.Mark(start, start + line.size());
@@ -238,23 +248,22 @@ class Reading {
     after_cr_ = text.back() == '\r';
     if (block > 0 && !rest_of_cr_lf) {
       crossing_.Add(slot.head);
-      if (slot.has_break) {
+      if (slot.HasBreak()) {
         HandOutCrossing();
       }
     }
-    if (block > 0 && !slot.has_break) {
+    if (block > 0 && !slot.HasBreak()) {
       return;  // all of it was the crossing line's
     }
     slot.marks.TakeEach([&](std::size_t start, std::size_t end) {
-      sink_.Begin();
-      noting_nul_.store(false, std::memory_order_relaxed);  // a choice needs no backstop
+      BeginLine();
       sink_.Part(text.substr(start, end - start));
       sink_.End();
     });
     crossing_open_ = block + 1 < blocks_;
     if (crossing_open_) {
       const std::string_view rest = text.substr(slot.lines_end);
-      crossing_.Begin(start_ + block * block_size_ + slot.lines_end);
+      crossing_.Begin(OffsetOf(block) + slot.lines_end);
       crossing_.Add(PieceBeforeBreak(rest));
     }
   }
@@ -265,14 +274,18 @@ class Reading {
     if (!choice_.Chooses(crossing_.LevelField())) {
       return;
     }
-    sink_.Begin();
-    noting_nul_.store(false, std::memory_order_relaxed);
+    BeginLine();
     if (const auto kept = crossing_.Bytes()) {
       sink_.Part(*kept);
     } else {
       ReadAgain(crossing_.offset(), crossing_.length());
     }
     sink_.End();
+  }
+
+  void BeginLine() {
+    sink_.Begin();
+    noting_nul_.store(false, std::memory_order_relaxed);  // a choice needs no backstop
   }
 
   void ReadAgain(std::uint64_t offset, std::uint64_t length) {
@@ -324,13 +337,7 @@ ListFacts ReadChosenLines(runtime::InputFile& file, const LineChoice& choice, Li
   const std::size_t mark = CheckEncoding(file, kListEncodingSample);
   // The mark's bytes are read as the file's, for the count of what was read.
   char skipped[4];
-  for (std::size_t read = 0; read < mark;) {
-    const std::size_t got = file.ReadOnLane(0, read, std::span<char>(skipped + read, mark - read));
-    if (got == 0) {
-      throw runtime::Failure(FileChangedMessage(file.path()));
-    }
-    read += got;
-  }
+  ReadWhole(file, 0, 0, std::span<char>(skipped, mark));
   Reading reading(file, choice, sink, std::max<std::size_t>(block_size, 1), mark);
   return reading.Run();
 }

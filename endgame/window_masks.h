@@ -141,10 +141,10 @@ class ClassifyWith {
   // as they are, and holds no TAB or line break, so a window holds few lines
   // with such fields: up to a set number of candidates are compared one by
   // one, all the masked bytes at once, without a branch that depends on how
-  // many there are. The window is
-  // compared whole, each middle byte at every place at once, where that costs
-  // less: for short levels, and for more candidates (lines shorter than the
-  // level, whose bytes the candidates' comparisons run over).
+  // many there are. The window is compared whole, each middle byte at every
+  // place at once, where that costs less: for short levels, and for more
+  // candidates (lines shorter than the level, whose bytes the candidates'
+  // comparisons run over).
   template <class Word>
   VELKARO_ALWAYS_INLINE Word Middle(const char* at, Word candidates) const {
     constexpr std::size_t kOneByOne = kWindowOf<Word> / kMaskedBytes;
