@@ -36,6 +36,11 @@ class Avx2Vectors {
   static std::uint32_t Equal16(Half a, Half b) {
     return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
   }
+  // Where a equals b and c equals d.
+  static std::uint32_t EqualBoth16(Half a, Half b, Half c, Half d) {
+    return static_cast<std::uint32_t>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, b), _mm_cmpeq_epi8(c, d))));
+  }
 
   Vector Tabs(Vector bytes) const { return _mm256_cmpeq_epi8(bytes, tab_); }
   Vector Breaks(Vector bytes) const { return OneOf(breaks_, bytes); }

@@ -16,9 +16,12 @@ inline bool IsLineBreak(char c) {
   return c == '\n' || c == '\r';
 }
 
-// Whether `c` ends a field: a TAB, or the line's end.
+// Whether `c` ends a field: a TAB, or the line's end. Written without a
+// branch, for the scan's candidates (window_masks.h).
 inline bool EndsField(char c) {
-  return c == '\t' || IsLineBreak(c);
+  constexpr unsigned kEnds = 1U << '\t' | 1U << '\n' | 1U << '\r';
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 16 && ((kEnds >> byte) & 1U) != 0;
 }
 
 // Where the line that starts `text` ends: its first CR or LF, else text.size().
