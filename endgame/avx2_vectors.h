@@ -69,7 +69,7 @@ class Avx2Vectors {
   Vector separators_ = Table({'\t', '\r', '\n'});
 };
 
-template <std::size_t kEnds, bool kWhole>
-using ClassifyAvx2 = ClassifyWith<Avx2Vectors, kEnds, kWhole>;
+template <std::size_t kEnds, bool kWhole, std::size_t kLength>
+using ClassifyAvx2 = ClassifyWith<Avx2Vectors, kEnds, kWhole, kLength>;
 
 }  // namespace velkaro::endgame::scan

@@ -75,7 +75,8 @@ constexpr std::size_t Reach(std::size_t ends, bool whole) {
 // a time: the level's bytes are compared in the registers, each against the
 // bytes that many places on. `Vectors` holds the processor's instructions: its
 // Load, Splat, Equal, And, Or and Mask, and its Tabs, Breaks and Separators.
-template <class Vectors, std::size_t kEnds, bool kWhole>
+// kLength: the level's length where the scan is built for one (see Scan), else 0.
+template <class Vectors, std::size_t kEnds, bool kWhole, std::size_t kLength>
 class ClassifyWith {
   // A level longer than its masked bytes (the byte searches' classifiers,
   // with no level, are neither).
@@ -117,11 +118,12 @@ class ClassifyWith {
         candidates = Vectors::And(candidates, Vectors::Equal(Vectors::Load(from + 1), level_[0]));
       }
       if constexpr (kEnds >= 2) {
-        candidates = Vectors::And(candidates, Vectors::Equal(Vectors::Load(from + masked_), last_));
+        candidates =
+            Vectors::And(candidates, Vectors::Equal(Vectors::Load(from + Masked()), last_));
       }
       if constexpr (kWhole) {
         candidates =
-            Vectors::And(candidates, vectors_.Separators(Vectors::Load(from + 1 + masked_)));
+            Vectors::And(candidates, vectors_.Separators(Vectors::Load(from + 1 + Masked())));
       }
       const auto shift = static_cast<unsigned>(Vectors::kWidth * part);
       masks.separators |= Word{Vectors::Mask(Vectors::Or(tabs, breaks))} << shift;
@@ -132,7 +134,7 @@ class ClassifyWith {
   }
 
   // Whether any masked bytes lie between the level's ends.
-  bool HasMiddle() const { return kEnds >= 2 && masked_ > 2; }
+  bool HasMiddle() const { return kEnds >= 2 && Masked() > 2; }
 
   // Those of the window's `candidates` after which the masked bytes between
   // the level's ends follow. A level field that holds those bytes is as long
@@ -148,7 +150,7 @@ class ClassifyWith {
     constexpr std::size_t kOneByOne = kWindowOf<Word> / kMaskedBytes;
     // One by one, a candidate costs about as much as three of the window's
     // comparisons of one byte each.
-    const bool short_level = (masked_ - 2) * (kWindowOf<Word> / Vectors::kWidth) <= 3 * kOneByOne;
+    const bool short_level = (Masked() - 2) * (kWindowOf<Word> / Vectors::kWidth) <= 3 * kOneByOne;
     Word beyond = candidates;  // those past the first kOneByOne
     for (std::size_t k = 0; k < kOneByOne; ++k) {
       beyond &= beyond - 1;
@@ -186,13 +188,17 @@ class ClassifyWith {
  private:
   // The window compared whole, with the comparisons written out for each
   // length: with a loop over them, windows that need them took a sixth longer.
-  template <class Word, std::size_t... kLength>
-  Word MiddleOfAny(const char* at, Word candidates, std::index_sequence<kLength...>) const {
-    Word middle = 0;
-    static_cast<void>(
-        ((masked_ == kLength + 3 && (middle = MiddleOf<Word, kLength + 3>(at, candidates), true)) ||
-         ...));
-    return middle;
+  template <class Word, std::size_t... kEach>
+  Word MiddleOfAny(const char* at, Word candidates, std::index_sequence<kEach...>) const {
+    if constexpr (kLength > 2) {
+      return MiddleOf<Word, kLength>(at, candidates);
+    } else {
+      Word middle = 0;
+      static_cast<void>(
+          ((masked_ == kEach + 3 && (middle = MiddleOf<Word, kEach + 3>(at, candidates), true)) ||
+           ...));
+      return middle;
+    }
   }
 
   // The first few middle bytes are compared first: where candidates crowd a
@@ -236,6 +242,10 @@ class ClassifyWith {
      ...);
     return same;
   }
+
+  // The level's bytes compared here: a constant in the scans built for a
+  // level's length, so that the window's loads are at fixed places.
+  std::size_t Masked() const { return kLength != 0 ? kLength : masked_; }
 
   Vectors vectors_;
   std::size_t masked_;  // the level's bytes compared here
@@ -292,14 +302,14 @@ class Sse2Vectors {
   Vector lf_ = Splat('\n');
 };
 
-template <std::size_t kEnds, bool kWhole>
-using Classify = ClassifyWith<Sse2Vectors, kEnds, kWhole>;
+template <std::size_t kEnds, bool kWhole, std::size_t kLength>
+using Classify = ClassifyWith<Sse2Vectors, kEnds, kWhole, kLength>;
 
 #else
 
 // The masks of a window, a byte at a time: the candidates are tested for the
 // whole masked level at once, and Middle passes them all.
-template <std::size_t kEnds, bool kWhole>
+template <std::size_t kEnds, bool kWhole, std::size_t kLength>
 class Classify {
  public:
   explicit Classify(const std::string& level)
