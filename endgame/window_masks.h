@@ -63,8 +63,9 @@ struct Masks {
 // the whole level, and a TAB, CR or LF must follow them.
 constexpr std::size_t Reach(std::size_t ends, bool whole) {
   // How many bytes past its window a window's masks are made from.
-  // A longer level's: its next 16 bytes and the byte after them, for the
-  // candidates compared one by one (ClassifyWith::Middle).
+  // A longer level's: the 32 bytes from a candidate's field on, which hold
+  // the level's last 16 and the byte after it where it has fewer than 32, for
+  // the candidates compared one by one (ClassifyWith::Middle).
   return ends == 0   ? (whole ? 1 : 0)
          : ends == 1 ? (whole ? 2 : 1)
          : whole     ? kMaskedBytes + 1
