@@ -12,10 +12,6 @@ namespace velkaro::endgame {
 // line ends at CR LF, at a lone LF or at a lone CR; the last line of a file
 // needs no terminator.
 
-inline bool IsLineBreak(char c) {
-  return c == '\n' || c == '\r';
-}
-
 // Whether `c` ends a field: a TAB, or the line's end. Written without a
 // branch, for the scan's candidates (window_masks.h).
 inline bool EndsField(char c) {
