@@ -61,12 +61,14 @@ Lines Simple(std::string_view run, std::string_view level) {
 
 TEST(LevelSearch, FindsTheLevelOnlyAsAWholeField1) {
   const std::string run =
-      "p\t12\r\n"      // yes
-      "p\t123\r\n"     // a longer field
-      "p\t012\r\n"     // a longer field
-      "p\t1\t12\r\n"   // 12 in field 2
-      "12\tq\r\n"      // 12 in field 0
-      "p\t12\tq\n"     // yes, LF
+      "p\t12\r\n"     // yes
+      "p\t123\r\n"    // a longer field
+      "p\t012\r\n"    // a longer field
+      "p\t1\t12\r\n"  // 12 in field 2
+      "12\tq\r\n"     // 12 in field 0
+      "p\t12\tq\n"    // yes, LF
+      "p\t12\v\r\n"   // a longer field: VT and FF end no field
+      "p\t12\f\n"
       "p\t12\rp\t12";  // yes, lone CR; yes, no terminator at the end
   const Lines expected{"p\t12", "p\t12\tq", "p\t12", "p\t12"};
   EXPECT_EQ(Fast(run, "12"), expected);
@@ -90,7 +92,7 @@ TEST(LevelSearch, ComparesLongLevelsWhole) {
 }
 
 TEST(LevelSearch, FindsEmptyLevelFields) {
-  EXPECT_EQ(Fast("a\t\r\nb\tc\r\nd\t\te\r\nf\r\n\t", ""), (Lines{"a\t", "d\t\te", "\t"}));
+  EXPECT_EQ(Fast("a\t\r\nb\tc\r\nd\t\te\r\ng\t\v\nf\r\n\t", ""), (Lines{"a\t", "d\t\te", "\t"}));
 }
 
 TEST(LevelSearch, LooksAtEveryPlaceOfALongRun) {
@@ -152,7 +154,7 @@ struct RandomCase {
 };
 
 RandomCase RandomList(std::mt19937& random, std::size_t longest) {
-  static const std::string alphabet = "\t\t\t\r\n\n12 a";
+  static const std::string alphabet = "\t\t\t\r\n\n12 a\v";
   static const std::string levels[] = {"",
                                        "1",
                                        "2",
