@@ -71,7 +71,7 @@ class Avx2Vectors {
   Vector separators_ = Table({'\t', '\r', '\n'});
 };
 
-template <std::size_t kEnds, bool kWhole, std::size_t kLength>
-using ClassifyAvx2 = ClassifyWith<Avx2Vectors, kEnds, kWhole, kLength>;
+template <std::size_t kEnds, bool kWhole, std::size_t kMasked>
+using ClassifyAvx2 = ClassifyWith<Avx2Vectors, kEnds, kWhole, kMasked>;
 
 }  // namespace velkaro::endgame::scan

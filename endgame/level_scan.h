@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 
 #include "endgame/lines.h"
 #include "endgame/window_masks.h"
@@ -52,7 +53,7 @@ std::size_t LineStartAfter(std::size_t base, Word breaks, std::size_t before) {
 // Decides every line of `lines` (a run of whole lines) at once per window,
 // from the masks `Classify` makes; see Reach for kEnds and kWhole.
 template <template <std::size_t, bool, std::size_t> class Classify, class Word, std::size_t kEnds,
-          bool kWhole, std::size_t kLength = 0>
+          bool kWhole, std::size_t kMasked>
 void ScanWith(std::string_view lines, const std::string& level,
               const std::function<void(std::string_view)>& select) {
   constexpr std::size_t kWindow = kWindowOf<Word>;
@@ -62,7 +63,8 @@ void ScanWith(std::string_view lines, const std::string& level,
   if (size == 0) {
     return;
   }
-  const Classify<kEnds, kWhole, kLength> classify(level);
+  using Classifier = Classify<kEnds, kWhole, kMasked>;
+  const Classifier classify(level);
   const char* data = lines.data();
   const std::size_t n = level.size();
   // Past the run, every byte counts as a line break: the last line may lack one.
@@ -70,12 +72,12 @@ void ScanWith(std::string_view lines, const std::string& level,
     return WindowOf<Word, kReach>(
         [&](const char* at) { return classify.template Window<Word>(at); }, lines, base, '\n');
   };
-  const auto middle_at = [&](std::size_t base, Word candidates) {
+  // Generic, so that it is built only for the levels that have a middle.
+  const auto middle_at = [&](std::size_t base, auto candidates) {
     return WindowOf<Word, kReach>(
         [&](const char* at) { return classify.template Middle<Word>(at, candidates); }, lines, base,
         '\n');
   };
-  const bool has_middle = classify.HasMiddle();
 
   // Whether the window's first byte is in its line's first field: the last
   // line break before it comes after the last TAB, or the run starts there.
@@ -98,8 +100,10 @@ void ScanWith(std::string_view lines, const std::string& level,
       in_first_field = Word{sum < fields} | (now.breaks >> kLast);
       // Candidates are TABs: those landed on are lines' first TABs.
       selected = sum & now.candidates;
-      if (selected != 0 && has_middle) {
-        selected = middle_at(base, selected);
+      if constexpr (Classifier::kHasMiddle) {
+        if (selected != 0) {
+          selected = middle_at(base, selected);
+        }
       }
       if (selected != 0) {
         break;
@@ -117,7 +121,7 @@ void ScanWith(std::string_view lines, const std::string& level,
       const auto tab = static_cast<std::size_t>(std::countr_zero(selected));
       selected &= selected - 1;
       const std::size_t at = base + tab;
-      if constexpr (kWhole && !Classify<kEnds, kWhole, kLength>::kFieldEndsExact) {
+      if constexpr (kWhole && !Classifier::kFieldEndsExact) {
         // What ends the field, where the window's masks only narrowed it down.
         const std::size_t after = at + 1 + n;
         if (after < size && !EndsField(data[after])) {
@@ -170,28 +174,33 @@ void ScanWith(std::string_view lines, const std::string& level,
   }
 }
 
-// Picks the scan for the level's length, with windows of `Word`'s width.
+// The scan of a whole level of 2 to 16 bytes: the one built for kEach + 2
+// bytes, of the kEach that makes the level's length.
+template <template <std::size_t, bool, std::size_t> class Classify, class Word,
+          std::size_t... kEach>
+void ScanWhole(std::string_view lines, const std::string& level,
+               const std::function<void(std::string_view)>& select, std::index_sequence<kEach...>) {
+  static_cast<void>(((level.size() == kEach + 2 &&
+                      (ScanWith<Classify, Word, 2, true, kEach + 2>(lines, level, select), true)) ||
+                     ...));
+}
+
+// Picks the scan for the level's length, with windows of `Word`'s width. Each
+// is built for its length (see ClassifyWith's kMasked).
 template <template <std::size_t, bool, std::size_t> class Classify, class Word = Bits>
 void Scan(std::string_view lines, const std::string& level,
           const std::function<void(std::string_view)>& select) {
   switch (level.size()) {
     case 0:
-      return ScanWith<Classify, Word, 0, true>(lines, level, select);
+      return ScanWith<Classify, Word, 0, true, 0>(lines, level, select);
     case 1:
-      return ScanWith<Classify, Word, 1, true>(lines, level, select);
-    // The program's levels, 1 to 179, with their lengths known to the
-    // compiler: the window's bytes are then loaded from fixed places, and
-    // 32-bit code, short of registers, scanned levels of two and three bytes
-    // a fifth to a half faster.
-    case 2:
-      return ScanWith<Classify, Word, 2, true, 2>(lines, level, select);
-    case 3:
-      return ScanWith<Classify, Word, 2, true, 3>(lines, level, select);
+      return ScanWith<Classify, Word, 1, true, 1>(lines, level, select);
     default:
       if (level.size() <= kMaskedBytes) {
-        return ScanWith<Classify, Word, 2, true>(lines, level, select);
+        return ScanWhole<Classify, Word>(lines, level, select,
+                                         std::make_index_sequence<kMaskedBytes - 1>());
       }
-      return ScanWith<Classify, Word, 2, false>(lines, level, select);
+      return ScanWith<Classify, Word, 2, false, kMaskedBytes>(lines, level, select);
   }
 }
 

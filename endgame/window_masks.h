@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -76,8 +77,13 @@ constexpr std::size_t Reach(std::size_t ends, bool whole) {
 // a time: the level's bytes are compared in the registers, each against the
 // bytes that many places on. `Vectors` holds the processor's instructions: its
 // Load, Splat, Equal, And, Or and Mask, and its Tabs, Breaks and FieldEnds.
-// kLength: the level's length where the scan is built for one (see Scan), else 0.
-template <class Vectors, std::size_t kEnds, bool kWhole, std::size_t kLength>
+// kMasked: how many of the level's bytes the masks compare, its length up to
+// kMaskedBytes; known to the compiler, so that the window's bytes are loaded
+// from fixed places and its comparisons written out for that many (32-bit
+// code, short of registers, scanned levels of two and three bytes a fifth to
+// a half faster for it, and lines crowded with candidates of 4 to 16 bytes a
+// tenth to four fifths faster).
+template <class Vectors, std::size_t kEnds, bool kWhole, std::size_t kMasked>
 class ClassifyWith {
   // A level longer than its masked bytes (the byte searches' classifiers,
   // with no level, are neither).
@@ -88,15 +94,15 @@ class ClassifyWith {
   // or only by what may (see the vectors' FieldEnds).
   static constexpr bool kFieldEndsExact = Vectors::kFieldEndsExact;
 
-  explicit ClassifyWith(const std::string& level) : masked_(std::min(level.size(), kMaskedBytes)) {
+  explicit ClassifyWith(const std::string& level) {
+    assert(std::min(level.size(), kMaskedBytes) == kMasked);
     char masked[kMaskedBytes] = {};
-    for (std::size_t k = 0; k < masked_; ++k) {
+    for (std::size_t k = 0; k < kMasked; ++k) {
       level_[k] = Vectors::Splat(level[k]);
       masked[k] = level[k];
     }
-    last_ = level_[masked_ > 0 ? masked_ - 1 : 0];
+    last_ = level_[kMasked > 0 ? kMasked - 1 : 0];
     masked_level_ = Vectors::Load16(masked);
-    masked_bits_ = (std::uint32_t{1} << masked_) - 1;
     if constexpr (kLonger) {
       // A longer level's next 16 bytes: its last 16 where it has no more than
       // 32, so that they overlap the masked ones rather than run past the
@@ -123,12 +129,11 @@ class ClassifyWith {
         candidates = Vectors::And(candidates, Vectors::Equal(Vectors::Load(from + 1), level_[0]));
       }
       if constexpr (kEnds >= 2) {
-        candidates =
-            Vectors::And(candidates, Vectors::Equal(Vectors::Load(from + Masked()), last_));
+        candidates = Vectors::And(candidates, Vectors::Equal(Vectors::Load(from + kMasked), last_));
       }
       if constexpr (kWhole) {
         candidates =
-            Vectors::And(candidates, vectors_.FieldEnds(Vectors::Load(from + 1 + Masked())));
+            Vectors::And(candidates, vectors_.FieldEnds(Vectors::Load(from + 1 + kMasked)));
       }
       const auto shift = static_cast<unsigned>(Vectors::kWidth * part);
       masks.separators |= Word{Vectors::Mask(Vectors::Or(tabs, breaks))} << shift;
@@ -139,7 +144,7 @@ class ClassifyWith {
   }
 
   // Whether any masked bytes lie between the level's ends.
-  bool HasMiddle() const { return kEnds >= 2 && Masked() > 2; }
+  static constexpr bool kHasMiddle = kEnds >= 2 && kMasked > 2;
 
   // Those of the window's `candidates` after which the masked bytes between
   // the level's ends follow. A level field that holds those bytes is as long
@@ -155,13 +160,14 @@ class ClassifyWith {
     constexpr std::size_t kOneByOne = kWindowOf<Word> / kMaskedBytes;
     // One by one, a candidate costs about as much as three of the window's
     // comparisons of one byte each.
-    const bool short_level = (Masked() - 2) * (kWindowOf<Word> / Vectors::kWidth) <= 3 * kOneByOne;
+    constexpr bool kShortLevel =
+        (kMasked - 2) * (kWindowOf<Word> / Vectors::kWidth) <= 3 * kOneByOne;
     Word beyond = candidates;  // those past the first kOneByOne
     for (std::size_t k = 0; k < kOneByOne; ++k) {
       beyond &= beyond - 1;
     }
-    if (short_level || beyond != 0) {
-      return MiddleOfAny<Word>(at, candidates, std::make_index_sequence<kMaskedBytes - 2>());
+    if (kShortLevel || beyond != 0) {
+      return MiddleOf<Word>(at, candidates);
     }
     Word passed = 0;
     for (std::size_t k = 0; k < kOneByOne; ++k) {
@@ -182,7 +188,8 @@ class ClassifyWith {
         passes = (same == 0xFFFF) & (!ends_within_ | EndsField(after));
       } else {
         const std::uint32_t same = Vectors::Equal16(Vectors::Load16(field), masked_level_);
-        passes = (same & masked_bits_) == masked_bits_;
+        constexpr std::uint32_t kMaskedBits = (std::uint32_t{1} << kMasked) - 1;
+        passes = (same & kMaskedBits) == kMaskedBits;
       }
       passed |= passes ? lowest : 0;
       candidates ^= lowest;
@@ -191,25 +198,11 @@ class ClassifyWith {
   }
 
  private:
-  // The window compared whole, with the comparisons written out for each
-  // length: with a loop over them, windows that need them took a sixth longer.
-  template <class Word, std::size_t... kEach>
-  Word MiddleOfAny(const char* at, Word candidates, std::index_sequence<kEach...>) const {
-    if constexpr (kLength > 2) {
-      return MiddleOf<Word, kLength>(at, candidates);
-    } else {
-      Word middle = 0;
-      static_cast<void>(
-          ((masked_ == kEach + 3 && (middle = MiddleOf<Word, kEach + 3>(at, candidates), true)) ||
-           ...));
-      return middle;
-    }
-  }
-
-  // The first few middle bytes are compared first: where candidates crowd a
-  // window, they are lines shorter than the level, and few of those hold even
-  // the level's first bytes.
-  template <class Word, std::size_t kMasked>
+  // The window compared whole, each middle byte at every place at once, the
+  // comparisons written out. The first few middle bytes are compared first:
+  // where candidates crowd a window, they are lines shorter than the level,
+  // and few of those hold even the level's first bytes.
+  template <class Word>
   Word MiddleOf(const char* at, Word candidates) const {
     constexpr std::size_t kMiddle = kMasked - 2;
     constexpr std::size_t kFirst = kMiddle < 3 ? kMiddle : 3;
@@ -248,16 +241,10 @@ class ClassifyWith {
     return same;
   }
 
-  // The level's bytes compared here: a constant in the scans built for a
-  // level's length, so that the window's loads are at fixed places.
-  std::size_t Masked() const { return kLength != 0 ? kLength : masked_; }
-
   Vectors vectors_;
-  std::size_t masked_;  // the level's bytes compared here
   typename Vectors::Vector level_[kMaskedBytes] = {};
   typename Vectors::Vector last_;        // the last masked byte's
   typename Vectors::Half masked_level_;  // the masked bytes, in a row
-  std::uint32_t masked_bits_;            // a bit for each of them
   // A longer level's: its next bytes in a row, where they are in it, and
   // whether the byte after it, at end_, is within the window's reach.
   typename Vectors::Half next_level_{};
@@ -318,14 +305,14 @@ class Sse2Vectors {
   Vector above_field_ends_ = Splat(static_cast<char>(-128 + 5));
 };
 
-template <std::size_t kEnds, bool kWhole, std::size_t kLength>
-using Classify = ClassifyWith<Sse2Vectors, kEnds, kWhole, kLength>;
+template <std::size_t kEnds, bool kWhole, std::size_t kMasked>
+using Classify = ClassifyWith<Sse2Vectors, kEnds, kWhole, kMasked>;
 
 #else
 
 // The masks of a window, a byte at a time: the candidates are tested for the
 // whole masked level at once, and Middle passes them all.
-template <std::size_t kEnds, bool kWhole, std::size_t kLength>
+template <std::size_t kEnds, bool kWhole, std::size_t kMasked>
 class Classify {
  public:
   static constexpr bool kFieldEndsExact = true;
@@ -351,7 +338,7 @@ class Classify {
     return masks;
   }
 
-  bool HasMiddle() const { return false; }
+  static constexpr bool kHasMiddle = false;
 
   template <class Word>
   Word Middle(const char*, Word candidates) const {
