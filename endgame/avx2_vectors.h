@@ -44,9 +44,7 @@ class Avx2Vectors {
 
   Vector Tabs(Vector bytes) const { return _mm256_cmpeq_epi8(bytes, tab_); }
   Vector Breaks(Vector bytes) const { return OneOf(breaks_, bytes); }
-  static constexpr bool kFieldEndsExact = true;
-  // Where a field ends after a whole level: at a TAB, CR or LF.
-  Vector FieldEnds(Vector bytes) const { return OneOf(separators_, bytes); }
+  Vector Separators(Vector bytes) const { return OneOf(separators_, bytes); }
 
  private:
   // The bytes that are in `set`, a table of up to 16 bytes below 16, each at

@@ -121,13 +121,6 @@ void ScanWith(std::string_view lines, const std::string& level,
       const auto tab = static_cast<std::size_t>(std::countr_zero(selected));
       selected &= selected - 1;
       const std::size_t at = base + tab;
-      if constexpr (kWhole && !Classifier::kFieldEndsExact) {
-        // What ends the field, where the window's masks only narrowed it down.
-        const std::size_t after = at + 1 + n;
-        if (after < size && !EndsField(data[after])) {
-          continue;
-        }
-      }
       if constexpr (!kWhole) {
         // A longer level: its other bytes, then what ends the field.
         const std::size_t after = at + 1 + n;

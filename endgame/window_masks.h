@@ -76,7 +76,7 @@ constexpr std::size_t Reach(std::size_t ends, bool whole) {
 // The masks of a window made with the vectors of `Vectors`, kWidth bytes at
 // a time: the level's bytes are compared in the registers, each against the
 // bytes that many places on. `Vectors` holds the processor's instructions: its
-// Load, Splat, Equal, And, Or and Mask, and its Tabs, Breaks and FieldEnds.
+// Load, Splat, Equal, And, Or and Mask, and its Tabs, Breaks and Separators.
 // kMasked: how many of the level's bytes the masks compare, its length up to
 // kMaskedBytes; known to the compiler, so that the window's bytes are loaded
 // from fixed places and its comparisons written out for that many (32-bit
@@ -90,10 +90,6 @@ class ClassifyWith {
   static constexpr bool kLonger = kEnds >= 2 && !kWhole;
 
  public:
-  // Whether the candidates of a whole level are followed by what ends a field,
-  // or only by what may (see the vectors' FieldEnds).
-  static constexpr bool kFieldEndsExact = Vectors::kFieldEndsExact;
-
   explicit ClassifyWith(const std::string& level) {
     assert(std::min(level.size(), kMaskedBytes) == kMasked);
     char masked[kMaskedBytes] = {};
@@ -133,7 +129,7 @@ class ClassifyWith {
       }
       if constexpr (kWhole) {
         candidates =
-            Vectors::And(candidates, vectors_.FieldEnds(Vectors::Load(from + 1 + kMasked)));
+            Vectors::And(candidates, vectors_.Separators(Vectors::Load(from + 1 + kMasked)));
       }
       const auto shift = static_cast<unsigned>(Vectors::kWidth * part);
       masks.separators |= Word{Vectors::Mask(Vectors::Or(tabs, breaks))} << shift;
@@ -286,23 +282,12 @@ class Sse2Vectors {
   Vector Breaks(Vector bytes) const {
     return _mm_or_si128(_mm_cmpeq_epi8(bytes, cr_), _mm_cmpeq_epi8(bytes, lf_));
   }
-  static constexpr bool kFieldEndsExact = false;
-  // Where a field may end after a whole level: at a TAB, CR or LF, and at the
-  // VT and FF among them (bytes 9 to 13), which the scan turns down with a
-  // test of the byte itself on each line it would select. Two instructions
-  // where the three bytes alone take five: the test of the window's
-  // candidates that costs most with SSE2.
-  Vector FieldEnds(Vector bytes) const {
-    // Moved down by 137, 9 to 13 are the five lowest signed bytes.
-    return _mm_cmpgt_epi8(above_field_ends_, _mm_add_epi8(bytes, move_down_));
-  }
+  Vector Separators(Vector bytes) const { return _mm_or_si128(Tabs(bytes), Breaks(bytes)); }
 
  private:
   Vector tab_ = Splat('\t');
   Vector cr_ = Splat('\r');
   Vector lf_ = Splat('\n');
-  Vector move_down_ = Splat(static_cast<char>(-137 + 256));
-  Vector above_field_ends_ = Splat(static_cast<char>(-128 + 5));
 };
 
 template <std::size_t kEnds, bool kWhole, std::size_t kMasked>
@@ -315,8 +300,6 @@ using Classify = ClassifyWith<Sse2Vectors, kEnds, kWhole, kMasked>;
 template <std::size_t kEnds, bool kWhole, std::size_t kMasked>
 class Classify {
  public:
-  static constexpr bool kFieldEndsExact = true;
-
   explicit Classify(const std::string& level)
       : level_(level.substr(0, std::min(level.size(), kMaskedBytes))) {}
 
