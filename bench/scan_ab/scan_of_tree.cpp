@@ -4,8 +4,8 @@
 // live in one program. Each width in a translation unit of its own, as the
 // program and its bench build them: GCC inlines less in a unit that holds
 // more scans, and with both widths in one, scans whose code did not change
-// ran up to a quarter slower. The AVX2 scan with 64-byte windows is the
-// program's own unit.
+// ran up to a quarter slower. The AVX2 scans are the program's and the
+// bench's own units.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -13,11 +13,10 @@
 
 #if defined(VELKARO_AB_AVX2) && VELKARO_AB_WINDOW == 64
 #include "endgame/level_search_avx2.cpp"
+#elif defined(VELKARO_AB_AVX2)
+#include "tests/level_scan_narrow_avx2.cpp"
 #else
 #include "endgame/level_scan.h"
-#if defined(VELKARO_AB_AVX2)
-#include "endgame/avx2_vectors.h"
-#endif
 #endif
 
 #define VELKARO_AB_JOIN2(a, b) a##b
@@ -32,7 +31,7 @@ void VELKARO_AB_JOIN(VELKARO_AB_SCAN, VELKARO_AB_WINDOW)(std::string_view lines,
 #if defined(VELKARO_AB_AVX2) && VELKARO_AB_WINDOW == 64
   scan::ScanAvx2(lines, level, select);
 #elif defined(VELKARO_AB_AVX2)
-  scan::Scan<scan::ClassifyAvx2, std::uint32_t>(lines, level, select);
+  velkaro::tests::ScanAvx2WithNarrowWindows(lines, level, select);
 #elif VELKARO_AB_WINDOW == 64
   scan::Scan<scan::Classify, std::uint64_t>(lines, level, select);
 #else
